@@ -1,0 +1,197 @@
+// Computing the 6102 boot checksum of an image file and writing it into the
+// image's header.
+#include "boot_checksum.h"
+
+#include "platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+static const std::uint32_t checksum_seed = 0xF8CA4DDC;
+
+// The largest chunk read at once.
+static const std::uint32_t work_buffer_size = 0x8000;
+
+static const char image_name[] = "OS64.v64";
+
+void boot_checksum_start(boot_checksum_state* state)
+{
+	state->sum = checksum_seed;
+	state->carries = checksum_seed;
+	state->xor_words = checksum_seed;
+	state->rot_sum = checksum_seed;
+	state->cond_xor = checksum_seed;
+	state->mix_sum = checksum_seed;
+}
+
+void boot_checksum_feed(boot_checksum_state* state, const std::uint8_t* bytes,
+                        std::size_t word_count)
+{
+	// Local copies let the compiler keep the accumulators in registers.
+	std::uint32_t sum = state->sum;
+	std::uint32_t carries = state->carries;
+	std::uint32_t xor_words = state->xor_words;
+	std::uint32_t rot_sum = state->rot_sum;
+	std::uint32_t cond_xor = state->cond_xor;
+	std::uint32_t mix_sum = state->mix_sum;
+
+	for (std::size_t i = 0; i < word_count; i++, bytes += 4) {
+		std::uint32_t w = (std::uint32_t)bytes[0] << 24 | (std::uint32_t)bytes[1] << 16 |
+		                  (std::uint32_t)bytes[2] << 8 | (std::uint32_t)bytes[3];
+		std::uint32_t old_sum = sum;
+		sum += w;
+		if (sum < old_sum)
+			carries++;
+		xor_words ^= w;
+		std::uint32_t shift = w & 31;
+		std::uint32_t r = shift == 0 ? w : (w << shift | w >> (32 - shift));
+		rot_sum += r;
+		if (w < cond_xor)
+			cond_xor ^= r;
+		else
+			cond_xor ^= sum ^ w;
+		mix_sum += rot_sum ^ w;
+	}
+
+	state->sum = sum;
+	state->carries = carries;
+	state->xor_words = xor_words;
+	state->rot_sum = rot_sum;
+	state->cond_xor = cond_xor;
+	state->mix_sum = mix_sum;
+}
+
+void boot_checksum_finish(const boot_checksum_state* state, std::uint32_t* checksum_word_1,
+                          std::uint32_t* checksum_word_2)
+{
+	*checksum_word_1 = state->sum ^ state->carries ^ state->xor_words;
+	*checksum_word_2 = state->rot_sum ^ state->cond_xor ^ state->mix_sum;
+}
+
+bool boot_checksum_size_ok(std::uint64_t size)
+{
+	return size >= boot_full_image_size || (size >= boot_region_start && size % 4 == 0);
+}
+
+int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
+                          std::uint32_t* checksum_word_1, std::uint32_t* checksum_word_2)
+{
+	std::uint8_t buffer[work_buffer_size];
+	boot_checksum_state state;
+	boot_checksum_start(&state);
+
+	// Once the file has no data left, the buffer holds zeros and every later
+	// chunk is taken from it as it is.
+	if (file_left == 0)
+		std::memset(buffer, 0, sizeof buffer);
+
+	std::uint32_t remaining = boot_region_size;
+	while (remaining > 0) {
+		std::uint32_t want = remaining < work_buffer_size ? remaining : work_buffer_size;
+		std::uint32_t n = want;
+		if (file_left != 0) {
+			errno = 0;
+			n = (std::uint32_t)std::fread(buffer, 1, want, stream);
+			// A chunk that ends inside a word is completed by reading the
+			// rest of that word straight behind it.
+			if (n % 4 != 0)
+				n += (std::uint32_t)std::fread(buffer + n, 1, 4 - n % 4, stream);
+			if (std::ferror(stream))
+				return errno != 0 ? errno : EIO;
+			// Less than was asked for, while the file should still hold
+			// more: it has shrunk since its size was taken.
+			if (n < want && n < file_left)
+				return error_unexpected_end;
+		}
+		if (n == 0 || n % 4 != 0)
+			break;
+		boot_checksum_feed(&state, buffer, n / 4);
+		if (file_left != 0) {
+			file_left = n < file_left ? file_left - n : 0;
+			if (file_left == 0)
+				std::memset(buffer, 0, sizeof buffer);
+		}
+		remaining -= n;
+	}
+
+	boot_checksum_finish(&state, checksum_word_1, checksum_word_2);
+	return 0;
+}
+
+static void put_big_endian(std::uint8_t* bytes, std::uint32_t word)
+{
+	bytes[0] = (std::uint8_t)(word >> 24);
+	bytes[1] = (std::uint8_t)(word >> 16);
+	bytes[2] = (std::uint8_t)(word >> 8);
+	bytes[3] = (std::uint8_t)word;
+}
+
+// Reports a failure of this phase on standard error, after whatever
+// standard output holds so far, so that the two read in order on a console.
+static void report(const std::string& message)
+{
+	std::fflush(stdout);
+	std::fprintf(stderr, "error: %s\n", message.c_str());
+}
+
+int refresh_boot_checksum()
+{
+	std::FILE* image = nullptr;
+	std::uint64_t size = 0;
+	int error = open_regular_file(image_name, true, &image, &size);
+	if (error != 0) {
+		report("could not reopen OS64.v64 to update its checksum: " +
+		       platform_error_text(error));
+		return 1;
+	}
+	if (!boot_checksum_size_ok(size)) {
+		std::fclose(image);
+		std::string what = "cannot compute the boot checksum: OS64.v64 has " +
+		                   std::to_string(size) + " bytes";
+		if (size < boot_region_start)
+			report(what + ", fewer than the 4096 bytes of its header");
+		else
+			report(what + "; an image shorter than 1052672 bytes must be a whole "
+			              "number of 4-byte words");
+		return 1;
+	}
+
+	std::uint64_t after_header = size - boot_region_start;
+	std::uint32_t file_left = after_header > 0xFFFFFFFFu ? 0xFFFFFFFFu : (std::uint32_t)after_header;
+	std::uint32_t word_1 = 0;
+	std::uint32_t word_2 = 0;
+	if (std::fseek(image, boot_region_start, SEEK_SET) != 0)
+		error = errno;
+	else
+		error = compute_boot_checksum(image, file_left, &word_1, &word_2);
+	if (error != 0) {
+		std::fclose(image);
+		report("could not read OS64.v64 to compute its checksum: " +
+		       platform_error_text(error));
+		return 1;
+	}
+
+	std::uint8_t bytes[8];
+	put_big_endian(bytes, word_1);
+	put_big_endian(bytes + 4, word_2);
+	std::printf("Calculated Checksum: %02X %02X %02X %02X  ", bytes[0], bytes[1], bytes[2],
+	            bytes[3]);
+	std::printf("%02X %02X %02X %02X\n", bytes[4], bytes[5], bytes[6], bytes[7]);
+
+	// The write counts only once it has reached the disk: the byte count,
+	// the flush, the sync and the close must all succeed.
+	bool written = std::fseek(image, boot_checksum_offset, SEEK_SET) == 0 &&
+	               std::fwrite(bytes, 1, sizeof bytes, image) == sizeof bytes &&
+	               sync_stream(image) == 0;
+	if (close_stream(image) != 0)
+		written = false;
+	if (!written) {
+		std::fflush(stdout);
+		std::fputs("Could not write new checksum to file!\n", stderr);
+		return 1;
+	}
+	std::puts("New checksum successfully written.");
+	std::puts("done...");
+	return 0;
+}

@@ -1,0 +1,57 @@
+// The boot checksum that the console's 6102 boot code verifies: two 32-bit
+// words over the 1 MiB of the image that follows its 4 KiB header and boot
+// code, stored big-endian at offsets 0x10 and 0x14 of the header.
+#ifndef OS64_BOOT_CHECKSUM_H
+#define OS64_BOOT_CHECKSUM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// Where the data region starts in the image, and how long it is.
+constexpr std::uint32_t boot_region_start = 0x1000;
+constexpr std::uint32_t boot_region_size = 0x100000;
+
+// Where the two checksum words stand in the header.
+constexpr std::uint32_t boot_checksum_offset = 0x10;
+
+// Images this large are accepted whatever their size; smaller ones must hold
+// at least the header and a whole number of words.
+constexpr std::uint32_t boot_full_image_size = boot_region_start + boot_region_size;
+
+// The six accumulators, each seeded with 0xF8CA4DDC.
+struct boot_checksum_state {
+	std::uint32_t sum;
+	std::uint32_t carries;
+	std::uint32_t xor_words;
+	std::uint32_t rot_sum;
+	std::uint32_t cond_xor;
+	std::uint32_t mix_sum;
+};
+
+void boot_checksum_start(boot_checksum_state* state);
+
+// Feeds word_count big-endian words from bytes through the accumulators.
+void boot_checksum_feed(boot_checksum_state* state, const std::uint8_t* bytes,
+                        std::size_t word_count);
+
+void boot_checksum_finish(const boot_checksum_state* state, std::uint32_t* checksum_word_1,
+                          std::uint32_t* checksum_word_2);
+
+// Whether an image of this many bytes has a boot checksum the tool can
+// compute: 0x101000 bytes or more, or at least 0x1000 bytes and a multiple
+// of 4.
+bool boot_checksum_size_ok(std::uint64_t size);
+
+// Computes the checksum of the data region from a stream positioned at its
+// start, file_left being the number of file bytes from there on.  Region
+// bytes past the end of the file count as zeros.  Returns 0, or an error
+// number when a read fails or the file turns out shorter than file_left.
+int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
+                          std::uint32_t* checksum_word_1, std::uint32_t* checksum_word_2);
+
+// Reopens "OS64.v64", computes its checksum, prints it, writes it into the
+// header and prints "done...".  Returns the exit status of the run.
+int refresh_boot_checksum();
+
+#endif

@@ -1,0 +1,190 @@
+// os64-fontpatch: replaces the built-in 8x8 font of the cartridge menu image
+// "OS64.v64" in the current folder with the font file named on the command
+// line, keeps the unpatched image as "OS64.bak", and refreshes the image's
+// boot checksum.
+//
+// Every failure prints one line beginning "error: " and ends the run with
+// exit status 1.  Nothing on disk changes until the patched image has been
+// written in full to a temporary file beside the image and synced; the
+// backup and the move into place follow, each in one atomic step.
+#include "boot_checksum.h"
+#include "font_table.h"
+#include "platform.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+
+#ifndef OS64_FONTPATCH_VERSION
+#define OS64_FONTPATCH_VERSION "unknown"
+#endif
+
+static const char image_name[] = "OS64.v64";
+static const char backup_name[] = "OS64.bak";
+
+// The size line prints the image size as a signed 32-bit number, so larger
+// images are refused before they are read.
+static const std::uint64_t max_image_size = 0x7FFFFFFF;
+
+// Reads all size bytes of an open file into a new buffer and closes the
+// file.  Returns 0, or the error that stopped the read.
+static int read_whole_file(std::FILE* file, std::uint64_t size,
+                           std::unique_ptr<std::uint8_t[]>* buffer)
+{
+	// One spare byte keeps the allocation from being empty.
+	buffer->reset(new (std::nothrow) std::uint8_t[size + 1]);
+	if (!*buffer) {
+		std::fclose(file);
+		return ENOMEM;
+	}
+	errno = 0;
+	std::size_t n = std::fread(buffer->get(), 1, size, file);
+	int error = 0;
+	if (std::ferror(file))
+		error = errno != 0 ? errno : EIO;
+	else if (n != size)
+		error = error_unexpected_end;
+	std::fclose(file);
+	return error;
+}
+
+// Writes the patched image to a new temporary file beside the image and
+// syncs it to disk.  On failure the temporary file is gone again and
+// *what says which step failed.
+static int write_temp_image(const std::uint8_t* image, std::uint32_t length,
+                            std::string* temp_path, const char** what)
+{
+	std::FILE* out = nullptr;
+	int error = create_temp_file(image_name, temp_path, &out);
+	if (error != 0) {
+		*what = "create";
+		return error;
+	}
+	*what = "write";
+	errno = 0;
+	if (std::fwrite(image, 1, length, out) != length)
+		error = errno != 0 ? errno : EIO;
+	if (error == 0)
+		error = sync_stream(out);
+	int close_error = close_stream(out);
+	if (error == 0)
+		error = close_error;
+	if (error != 0)
+		remove_file(temp_path->c_str());
+	return error;
+}
+
+int main(int argc, char** argv)
+{
+	platform_start(&argc, &argv);
+	std::printf("OS64 font patcher %s\n\n", OS64_FONTPATCH_VERSION);
+
+	std::FILE* file = nullptr;
+	std::uint64_t size = 0;
+	int error = open_regular_file(image_name, false, &file, &size);
+	if (error != 0) {
+		std::printf("error: Faild to open OS64.v64: %s\n", platform_error_text(error).c_str());
+		return 1;
+	}
+	std::puts("OS64.v64 found");
+	if (size > max_image_size) {
+		std::fclose(file);
+		std::printf("error: OS64.v64 is too large: %llu bytes, but an image can have at most "
+		            "%llu\n",
+		            (unsigned long long)size, (unsigned long long)max_image_size);
+		return 1;
+	}
+	std::uint32_t image_length = (std::uint32_t)size;
+	std::printf("OS size: %d\n", (int)image_length);
+	std::unique_ptr<std::uint8_t[]> image;
+	error = read_whole_file(file, image_length, &image);
+	if (error != 0) {
+		std::printf("error: could not read OS64.v64: %s\n", platform_error_text(error).c_str());
+		return 1;
+	}
+
+	if (argc < 2) {
+		std::puts("error: Supply fontname.pf as parameter");
+		return 1;
+	}
+	const char* font_path = argv[1];
+	error = open_regular_file(font_path, false, &file, &size);
+	if (error != 0) {
+		std::printf("error: Faild to open %s: %s\n", font_path, platform_error_text(error).c_str());
+		return 1;
+	}
+	std::printf("%s found\n", font_path);
+	std::printf("new font size: %llu... ", (unsigned long long)size);
+	if (size > font_table_size) {
+		std::fclose(file);
+		std::puts("error: new font is too large!");
+		return 1;
+	}
+	std::puts("ok!");
+	std::uint32_t font_length = (std::uint32_t)size;
+	std::unique_ptr<std::uint8_t[]> font;
+	error = read_whole_file(file, font_length, &font);
+	if (error != 0) {
+		std::printf("error: could not read %s: %s\n", font_path, platform_error_text(error).c_str());
+		return 1;
+	}
+
+	std::uint32_t offset = 0;
+	if (!find_font_signature(image.get(), image_length, &offset)) {
+		std::puts("error: internal font not found (already patched?)");
+		return 1;
+	}
+	if (font_length > image_length - offset) {
+		std::printf("error: the new font does not fit: at 0x%x its %u bytes would run past the "
+		            "end of OS64.v64 (%u bytes)\n",
+		            (unsigned)offset, (unsigned)font_length, (unsigned)image_length);
+		return 1;
+	}
+	replace_font(image.get(), offset, font.get(), font_length);
+
+	std::string temp_path;
+	const char* what = "";
+	error = write_temp_image(image.get(), image_length, &temp_path, &what);
+	if (error != 0) {
+		std::printf("error: could not %s the patched image %s: %s\n", what,
+		            temp_path.empty() ? "beside OS64.v64" : temp_path.c_str(),
+		            platform_error_text(error).c_str());
+		return 1;
+	}
+
+	// The backup never replaces an existing one.  An existing backup is the
+	// one failure the run goes on after: it already keeps an original.  Any
+	// other failure would leave the original only in the file about to be
+	// replaced, so the run stops.
+	error = rename_no_replace(image_name, backup_name);
+	bool backed_up = error == 0;
+	if (error != 0) {
+		std::puts("error: backup error");
+		if (error != EEXIST) {
+			remove_file(temp_path.c_str());
+			return 1;
+		}
+	}
+
+	error = replace_file(temp_path.c_str(), image_name);
+	if (error != 0) {
+		int restore_error = backed_up ? rename_no_replace(backup_name, image_name) : 0;
+		remove_file(temp_path.c_str());
+		std::printf("error: could not move the patched image into place as OS64.v64: %s%s\n",
+		            platform_error_text(error).c_str(),
+		            restore_error != 0 ? " (the original image is in OS64.bak)" : "");
+		return 1;
+	}
+	error = sync_folder_of(image_name);
+	if (error != 0) {
+		std::printf("error: could not sync the folder of OS64.v64 to disk: %s\n",
+		            platform_error_text(error).c_str());
+		return 1;
+	}
+	std::puts("file patched!");
+
+	return refresh_boot_checksum();
+}

@@ -1,0 +1,61 @@
+// Finding the built-in font in an image by its first 32 bytes, and copying
+// a new font over it.
+#include "font_table.h"
+
+#include <cstdio>
+#include <cstring>
+
+// Glyphs 0 to 3 of the built-in font: empty, outlined face, filled face and
+// heart.  The rest of the table takes no part in finding it.
+const std::uint8_t __font_data_libdragon[font_signature_size] = {
+	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+	0x7E, 0x81, 0xA5, 0x81, 0xBD, 0x99, 0x81, 0x7E,
+	0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E,
+	0x6C, 0xFE, 0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
+};
+
+// The search looks for the signature's first byte that is not zero (images
+// are full of zeros, which would make a byte-by-byte scan slow) with memchr
+// and compares the whole signature only where that byte turns up.  Since
+// memchr finds candidates in increasing order, the first full match is the
+// lowest offset.
+static const std::uint32_t anchor = 8;
+
+bool locate_font_signature(const std::uint8_t* image, std::uint32_t image_length,
+                           std::uint32_t* offset)
+{
+	if (image_length < font_signature_size)
+		return false;
+	const std::uint8_t* first = image + anchor;
+	const std::uint8_t* last = image + (image_length - font_signature_size) + anchor;
+	const std::uint8_t* p = first;
+	while (p <= last) {
+		const void* hit = std::memchr(p, __font_data_libdragon[anchor], (size_t)(last - p) + 1);
+		if (hit == nullptr)
+			return false;
+		p = static_cast<const std::uint8_t*>(hit);
+		const std::uint8_t* start = p - anchor;
+		if (std::memcmp(start, __font_data_libdragon, font_signature_size) == 0) {
+			*offset = (std::uint32_t)(start - image);
+			return true;
+		}
+		p++;
+	}
+	return false;
+}
+
+bool find_font_signature(const std::uint8_t* image, std::uint32_t image_length,
+                         std::uint32_t* offset)
+{
+	if (!locate_font_signature(image, image_length, offset))
+		return false;
+	std::printf("internal font at pos: 0x%x\n", (unsigned)*offset);
+	return true;
+}
+
+void replace_font(std::uint8_t* image, std::uint32_t offset, const std::uint8_t* font_bytes,
+                  std::uint32_t font_length)
+{
+	if (font_length > 0)
+		std::memcpy(image + offset, font_bytes, font_length);
+}

@@ -1,0 +1,63 @@
+// The few things the patcher needs from the operating system, behind plain
+// functions.  Every function that can fail returns 0 on success and an error
+// number otherwise; platform_error_text turns that number into the
+// platform's own message.
+#ifndef OS64_PLATFORM_H
+#define OS64_PLATFORM_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// Returned when a path names something other than a regular file (a FIFO or
+// a device, say).  Folders are reported with the platform's own "is a
+// directory" error instead.
+constexpr int error_not_regular_file = -1;
+
+// Returned when a file holds fewer bytes than its size promised: it shrank
+// while it was being read.
+constexpr int error_unexpected_end = -2;
+
+// Called first thing in main.  On Windows it replaces the arguments with
+// their UTF-8 form, expands wildcard patterns and switches the console to
+// UTF-8 output; elsewhere it does nothing.
+void platform_start(int* argc, char*** argv);
+
+// Text for an error number returned by the functions below or left in errno.
+std::string platform_error_text(int error);
+
+// Opens an existing regular file in binary mode, for reading or, with
+// update set, for reading and writing without emptying it.  It never
+// blocks on a FIFO and refuses anything that is not a regular file.  On
+// success *size holds the file's size.
+int open_regular_file(const char* path, bool update, std::FILE** stream,
+                      std::uint64_t* size);
+
+// Creates a new, empty file for writing beside target (in the same folder),
+// under a name no other file has, and reports that name.
+int create_temp_file(const char* target, std::string* temp_path,
+                     std::FILE** stream);
+
+// Pushes everything written to the stream through to the disk.
+int sync_stream(std::FILE* stream);
+
+// Closes the stream and reports whether its last buffered data was written.
+int close_stream(std::FILE* stream);
+
+// Gives from the name to, failing with EEXIST, and touching nothing, when to
+// already exists.  This holds on every file system, including those without
+// hard links such as FAT.
+int rename_no_replace(const char* from, const char* to);
+
+// Gives from the name to in one step, replacing any file called to, so that
+// a reader sees either the old or the new file and never neither.
+int replace_file(const char* from, const char* to);
+
+// Deletes a file.
+int remove_file(const char* path);
+
+// Makes the latest renames in the folder holding path survive a power
+// loss.  It does nothing where the platform keeps no such separate record.
+int sync_folder_of(const char* path);
+
+#endif

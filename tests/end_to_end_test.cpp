@@ -1,0 +1,368 @@
+// End-to-end tests of the patch run: each runs the built program in a fresh
+// folder and checks its output, its exit status and every file it leaves.
+#include "reference_checksum.h"
+#include "run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const std::uint8_t signature[32] = {
+	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x81, 0xA5, 0x81, 0xBD,
+	0x99, 0x81, 0x7E, 0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E, 0x6C, 0xFE,
+	0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
+};
+
+// Filler bytes that never contain the signature, since they are never 0x7E.
+bytes filler(std::size_t size, std::uint32_t seed)
+{
+	bytes data(size);
+	for (std::size_t i = 0; i < size; i++) {
+		seed = seed * 1103515245u + 12345u;
+		std::uint8_t b = (std::uint8_t)(seed >> 16);
+		data[i] = b == 0x7E ? 0 : b;
+	}
+	return data;
+}
+
+// An image of the given size with a 2048-byte built-in font table at
+// font_offset (cut short by the end of the image if need be).
+bytes make_image(std::size_t size, std::size_t font_offset)
+{
+	bytes image = filler(size, (std::uint32_t)size);
+	bytes table = filler(2048, 99);
+	std::copy(signature, signature + 32, table.begin());
+	for (std::size_t i = 0; i < table.size() && font_offset + i < size; i++)
+		image[font_offset + i] = table[i];
+	return image;
+}
+
+bytes with_font(bytes image, std::size_t offset, const bytes& font)
+{
+	std::copy(font.begin(), font.end(), image.begin() + (std::ptrdiff_t)offset);
+	return image;
+}
+
+bytes with_checksum(bytes image)
+{
+	reference_words words = reference_checksum(image);
+	for (int k = 0; k < 4; k++) {
+		image[0x10 + k] = (std::uint8_t)(words.word_1 >> (24 - 8 * k));
+		image[0x14 + k] = (std::uint8_t)(words.word_2 >> (24 - 8 * k));
+	}
+	return image;
+}
+
+std::string checksum_line(const bytes& image)
+{
+	reference_words words = reference_checksum(image);
+	char line[80];
+	std::snprintf(line, sizeof line,
+	              "Calculated Checksum: %02X %02X %02X %02X  %02X %02X %02X %02X\n",
+	              words.word_1 >> 24, (words.word_1 >> 16) & 0xFF, (words.word_1 >> 8) & 0xFF,
+	              words.word_1 & 0xFF, words.word_2 >> 24, (words.word_2 >> 16) & 0xFF,
+	              (words.word_2 >> 8) & 0xFF, words.word_2 & 0xFF);
+	return line;
+}
+
+std::string hex(std::size_t value)
+{
+	char text[32];
+	std::snprintf(text, sizeof text, "%zx", value);
+	return text;
+}
+
+// What the patch phase prints up to the position of the font.
+std::string run_start(std::size_t image_size, const std::string& font_path, std::size_t font_size)
+{
+	return banner() + "OS64.v64 found\nOS size: " + std::to_string(image_size) + "\n" +
+	       font_path + " found\nnew font size: " + std::to_string(font_size) + "... ok!\n";
+}
+
+// Everything a complete run prints, given the patched image it leaves.
+std::string complete_run(const bytes& patched, const std::string& font_path,
+                         std::size_t font_size, std::size_t offset, bool backup_exists = false)
+{
+	return run_start(patched.size(), font_path, font_size) + "internal font at pos: 0x" +
+	       hex(offset) + "\n" + (backup_exists ? "error: backup error\n" : "") +
+	       "file patched!\n" + checksum_line(patched) +
+	       "New checksum successfully written.\ndone...\n";
+}
+
+class PatchRun : public ::testing::Test {
+protected:
+	void SetUp() override { folder = make_scratch_folder(); }
+	void TearDown() override
+	{
+		chmod(folder.c_str(), 0700);
+		remove_folder(folder);
+	}
+
+	std::string path(const std::string& name) const { return folder + "/" + name; }
+	void put(const std::string& name, const bytes& data) const { write_file(path(name), data); }
+	bytes get(const std::string& name) const { return read_file(path(name)); }
+	program_result run(const std::vector<std::string>& args,
+	                   const run_options& options = run_options()) const
+	{
+		return run_fontpatch(folder, args, options);
+	}
+	std::vector<std::string> files() const { return list_folder(folder); }
+
+	// Runs a complete patch of image with font and checks everything it
+	// leaves behind.
+	void expect_complete_patch(const bytes& image, const bytes& font, std::size_t offset)
+	{
+		put("OS64.v64", image);
+		put("f.pf", font);
+		program_result r = run({"f.pf"});
+		bytes patched = with_checksum(with_font(image, offset, font));
+		EXPECT_EQ(r.out, complete_run(patched, "f.pf", font.size(), offset));
+		EXPECT_EQ(r.err, "");
+		EXPECT_EQ(r.status, 0);
+		EXPECT_EQ(get("OS64.bak"), image);
+		EXPECT_EQ(get("OS64.v64"), patched);
+		EXPECT_EQ(files(), (std::vector<std::string>{"OS64.bak", "OS64.v64", "f.pf"}));
+	}
+
+	std::string folder;
+};
+
+TEST_F(PatchRun, MissingImageIsReportedBeforeMissingArgument)
+{
+	program_result r = run({});
+	EXPECT_EQ(r.out, banner() + "error: Faild to open OS64.v64: No such file or directory\n");
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_TRUE(files().empty());
+}
+
+TEST_F(PatchRun, MissingArgumentStopsAfterTheImageSize)
+{
+	bytes image = make_image(0x3000, 0x1234);
+	put("OS64.v64", image);
+	program_result r = run({});
+	EXPECT_EQ(r.out, banner() + "OS64.v64 found\nOS size: 12288\n"
+	                            "error: Supply fontname.pf as parameter\n");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), std::vector<std::string>{"OS64.v64"});
+}
+
+TEST_F(PatchRun, MissingFontFile)
+{
+	bytes image = make_image(0x3000, 0x1234);
+	put("OS64.v64", image);
+	program_result r = run({"nofont.pf"});
+	EXPECT_EQ(r.out, banner() + "OS64.v64 found\nOS size: 12288\n"
+	                            "error: Faild to open nofont.pf: No such file or directory\n");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), std::vector<std::string>{"OS64.v64"});
+}
+
+TEST_F(PatchRun, FontSizeLimitIs2048Bytes)
+{
+	bytes image = make_image(0x3000, 0x1235);
+	put("OS64.v64", image);
+	put("big.pf", filler(2049, 5));
+	program_result r = run({"big.pf"});
+	EXPECT_EQ(r.out, banner() + "OS64.v64 found\nOS size: 12288\nbig.pf found\n"
+	                            "new font size: 2049... error: new font is too large!\n");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.v64", "big.pf"}));
+
+	remove_folder(folder);
+	SetUp();
+	expect_complete_patch(image, filler(2048, 5), 0x1235);
+}
+
+TEST_F(PatchRun, PatchesAFullSizedImage)
+{
+	// Further arguments are ignored.
+	bytes image = make_image(0x180000, 0x2F3D1);
+	bytes font = filler(2048, 7);
+	put("OS64.v64", image);
+	put("f.pf", font);
+	program_result r = run({"f.pf", "ignored.pf"});
+	bytes patched = with_checksum(with_font(image, 0x2F3D1, font));
+	EXPECT_EQ(r.out, complete_run(patched, "f.pf", 2048, 0x2F3D1));
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("OS64.bak"), image);
+	EXPECT_EQ(get("OS64.v64"), patched);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.bak", "OS64.v64", "f.pf"}));
+}
+
+TEST_F(PatchRun, SignatureAtOffsetZero)
+{
+	expect_complete_patch(make_image(0x2000, 0), filler(2048, 8), 0);
+}
+
+TEST_F(PatchRun, SignatureEndingAtTheLastByte)
+{
+	expect_complete_patch(make_image(0x2000, 0x2000 - 32), filler(32, 8), 0x2000 - 32);
+}
+
+TEST_F(PatchRun, FontRunningPastTheEndOfTheImageIsRefused)
+{
+	bytes image = make_image(0x2000, 0x2000 - 32);
+	put("OS64.v64", image);
+	put("f.pf", filler(33, 8));
+	program_result r = run({"f.pf"});
+	EXPECT_EQ(r.out, run_start(0x2000, "f.pf", 33) + "internal font at pos: 0x1fe0\n"
+	                 "error: the new font does not fit: at 0x1fe0 its 33 bytes would run past "
+	                 "the end of OS64.v64 (8192 bytes)\n");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.v64", "f.pf"}));
+}
+
+TEST_F(PatchRun, LowestOfTwoSignaturesIsReplaced)
+{
+	bytes image = make_image(0x4000, 0x3001);
+	std::copy(signature, signature + 32, image.begin() + 0x1803);
+	expect_complete_patch(image, filler(2048, 9), 0x1803);
+}
+
+TEST_F(PatchRun, NearMissesAreNotMatches)
+{
+	// Each candidate differs from the signature in one byte.
+	bytes image = filler(0x3000, 3);
+	for (int k = 0; k < 32; k++) {
+		std::size_t at = 0x100 + (std::size_t)k * 64;
+		std::copy(signature, signature + 32, image.begin() + (std::ptrdiff_t)at);
+		image[at + (std::size_t)k] ^= 0x01;
+	}
+	put("OS64.v64", image);
+	put("f.pf", filler(64, 1));
+	program_result r = run({"f.pf"});
+	EXPECT_EQ(r.out, run_start(0x3000, "f.pf", 64) +
+	                     "error: internal font not found (already patched?)\n");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.v64", "f.pf"}));
+}
+
+TEST_F(PatchRun, ShortAndEmptyFonts)
+{
+	// A short font replaces only its own bytes; the rest of the table stays.
+	expect_complete_patch(make_image(0x2000, 0x1111), filler(5, 2), 0x1111);
+	remove_folder(folder);
+	SetUp();
+	// An empty font changes nothing but the checksum, and a later run still
+	// finds the signature.
+	bytes image = make_image(0x2000, 0x1111);
+	expect_complete_patch(image, bytes(), 0x1111);
+	remove_folder(path("OS64.bak"));
+	program_result again = run({"f.pf"});
+	EXPECT_EQ(again.status, 0);
+	EXPECT_EQ(get("OS64.bak"), with_checksum(image));
+}
+
+TEST_F(PatchRun, ExistingBackupIsKeptAndTheRunGoesOn)
+{
+	bytes image = make_image(0x2000, 0x1001);
+	bytes old_backup = filler(100, 77);
+	bytes font = filler(2048, 4);
+	put("OS64.v64", image);
+	put("OS64.bak", old_backup);
+	put("f.pf", font);
+	program_result r = run({"f.pf"});
+	bytes patched = with_checksum(with_font(image, 0x1001, font));
+	EXPECT_EQ(r.out, complete_run(patched, "f.pf", 2048, 0x1001, true));
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("OS64.bak"), old_backup);
+	EXPECT_EQ(get("OS64.v64"), patched);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.bak", "OS64.v64", "f.pf"}));
+}
+
+TEST_F(PatchRun, SecondRunFindsNothingAndChangesNothing)
+{
+	bytes image = make_image(0x2000, 0x1001);
+	expect_complete_patch(image, filler(2048, 4), 0x1001);
+	bytes patched = get("OS64.v64");
+	program_result r = run({"f.pf"});
+	EXPECT_EQ(r.out, run_start(0x2000, "f.pf", 2048) +
+	                     "error: internal font not found (already patched?)\n");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), patched);
+	EXPECT_EQ(get("OS64.bak"), image);
+}
+
+TEST_F(PatchRun, FoldersInPlaceOfFiles)
+{
+	mkdir(path("OS64.v64").c_str(), 0755);
+	program_result r = run({"f.pf"});
+	EXPECT_EQ(r.out, banner() + "error: Faild to open OS64.v64: Is a directory\n");
+	EXPECT_EQ(r.status, 1);
+
+	rmdir(path("OS64.v64").c_str());
+	bytes image = make_image(0x2000, 0x1001);
+	put("OS64.v64", image);
+	mkdir(path("dir.pf").c_str(), 0755);
+	r = run({"dir.pf"});
+	EXPECT_EQ(r.out, banner() + "OS64.v64 found\nOS size: 8192\n"
+	                            "error: Faild to open dir.pf: Is a directory\n");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.v64", "dir.pf"}));
+}
+
+TEST_F(PatchRun, FailedWriteLeavesTheOriginalAndNoStrayFile)
+{
+	if (running_under_emulator())
+		GTEST_SKIP() << "a POSIX file size limit does not reach a program under an emulator";
+	bytes image = make_image(0x40000, 0x2001);
+	put("OS64.v64", image);
+	put("f.pf", filler(2048, 4));
+	run_options options;
+	options.file_size_limit = 0x10000;
+	program_result r = run({"f.pf"}, options);
+	EXPECT_EQ(r.out.rfind(run_start(0x40000, "f.pf", 2048) + "internal font at pos: 0x2001\n"
+	                          "error: could not write the patched image OS64.v64.tmp-",
+	                      0),
+	          0u)
+	    << r.out;
+	EXPECT_NE(r.out.find(": File too large\n"), std::string::npos) << r.out;
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.v64", "f.pf"}));
+}
+
+TEST_F(PatchRun, HugeImageIsRefusedWithoutLoadingIt)
+{
+	put("OS64.v64", bytes());
+	ASSERT_EQ(truncate(path("OS64.v64").c_str(), 0x80000000LL), 0);
+	put("f.pf", filler(2048, 4));
+	auto start = std::chrono::steady_clock::now();
+	program_result r = run({"f.pf"});
+	auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+	EXPECT_EQ(r.out, banner() + "OS64.v64 found\nerror: OS64.v64 is too large: 2147483648 "
+	                            "bytes, but an image can have at most 2147483647\n");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_LT(seconds, 5.0);
+	EXPECT_EQ(std::filesystem::file_size(path("OS64.v64")), 0x80000000u);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.v64", "f.pf"}));
+}
+
+TEST_F(PatchRun, DemoImageIsPatched)
+{
+	// The demo generator's image and font, as the README's demo uses them.
+	program_result made = run_program(folder, {OS64_MAKE_DEMO_PATH, "OS64.v64", "demo.pf"});
+	ASSERT_EQ(made.status, 0) << made.err;
+	bytes image = get("OS64.v64");
+	ASSERT_EQ(reference_checksum(image).word_1,
+	          (std::uint32_t)(image[0x10] << 24 | image[0x11] << 16 | image[0x12] << 8 | image[0x13]));
+	std::rename(path("demo.pf").c_str(), path("f.pf").c_str());
+	expect_complete_patch(image, get("f.pf"), 0x2F3D1);
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -136,6 +137,59 @@ TEST(BootChecksum, FileShorterThanPromisedIsAnError)
 	std::uint32_t w2 = 0;
 	EXPECT_NE(compute_boot_checksum(f, 0x10000, &w1, &w2), 0);
 	std::fclose(f);
+}
+
+// A stream that hands out bytes from memory a few at a time and then, if
+// asked to, fails with EIO, as a failing disk would.
+struct failing_source {
+	const std::uint8_t* data;
+	std::size_t left;
+	bool fail_at_end;
+};
+
+ssize_t read_failing_source(void* cookie, char* out, size_t size)
+{
+	failing_source* source = static_cast<failing_source*>(cookie);
+	if (source->left == 0) {
+		if (!source->fail_at_end)
+			return 0;
+		errno = EIO;
+		return -1;
+	}
+	size_t n = size < 1000 ? size : 1000;
+	n = n < source->left ? n : source->left;
+	std::memcpy(out, source->data, n);
+	source->data += n;
+	source->left -= n;
+	return (ssize_t)n;
+}
+
+TEST(BootChecksum, ReadErrorIsReportedNotTurnedIntoAChecksum)
+{
+	bytes region(0x20000, 0x33);
+	cookie_io_functions_t functions = {read_failing_source, nullptr, nullptr, nullptr};
+	std::uint32_t w1 = 0;
+	std::uint32_t w2 = 0;
+
+	// The stream fails after 0x10003 bytes although 0x20000 were promised.
+	failing_source failing{region.data(), 0x10003, true};
+	std::FILE* f = fopencookie(&failing, "rb", functions);
+	ASSERT_NE(f, nullptr);
+	EXPECT_EQ(compute_boot_checksum(f, 0x20000, &w1, &w2), EIO);
+	std::fclose(f);
+
+	// Short reads that still deliver every byte are fine, even when they
+	// split words.
+	failing_source whole{region.data(), region.size(), false};
+	f = fopencookie(&whole, "rb", functions);
+	ASSERT_NE(f, nullptr);
+	ASSERT_EQ(compute_boot_checksum(f, 0x20000, &w1, &w2), 0);
+	std::fclose(f);
+	// The header bytes do not take part; the region follows them.
+	bytes image(0x1000 + region.size(), 0x33);
+	reference_words expected = reference_checksum(image);
+	EXPECT_EQ(w1, expected.word_1);
+	EXPECT_EQ(w2, expected.word_2);
 }
 
 TEST(BootChecksum, SizeRules)

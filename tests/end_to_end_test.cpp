@@ -265,6 +265,8 @@ TEST_F(PatchRun, ShortAndEmptyFonts)
 	program_result again = run({"f.pf"});
 	EXPECT_EQ(again.status, 0);
 	EXPECT_EQ(get("OS64.bak"), with_checksum(image));
+	// The second checksum of the same contents gives the same bytes.
+	EXPECT_EQ(get("OS64.v64"), with_checksum(image));
 }
 
 TEST_F(PatchRun, ExistingBackupIsKeptAndTheRunGoesOn)

@@ -77,6 +77,28 @@ static int write_temp_image(const std::uint8_t* image, std::uint32_t length,
 	return error;
 }
 
+// The run goes on past an existing "OS64.bak" only when that file can be
+// the backup of an image: a regular file with something in it.  An empty
+// one is what a run leaves when it is killed after claiming the name on a
+// file system without hard links, and patching on would then leave the
+// original nowhere.  Otherwise *reason says why the file is no backup.
+static bool existing_backup_keeps_image(std::string* reason)
+{
+	std::FILE* file = nullptr;
+	std::uint64_t size = 0;
+	int error = open_regular_file(backup_name, false, &file, &size);
+	if (error != 0) {
+		*reason = platform_error_text(error);
+		return false;
+	}
+	std::fclose(file);
+	if (size == 0) {
+		*reason = "it is empty";
+		return false;
+	}
+	return true;
+}
+
 int main(int argc, char** argv)
 {
 	platform_start(&argc, &argv);
@@ -156,14 +178,23 @@ int main(int argc, char** argv)
 	}
 
 	// The backup never replaces an existing one.  An existing backup is the
-	// one failure the run goes on after: it already keeps an original.  Any
-	// other failure would leave the original only in the file about to be
-	// replaced, so the run stops.
+	// one failure the run goes on after, as long as it is a file that can
+	// keep an original.  Any other failure would leave the original only in
+	// the file about to be replaced, so the run stops.
 	error = rename_no_replace(image_name, backup_name);
 	bool backed_up = error == 0;
 	if (error != 0) {
 		std::puts("error: backup error");
-		if (error != EEXIST) {
+		std::string reason;
+		bool keeps_original = false;
+		if (error == EEXIST) {
+			keeps_original = existing_backup_keeps_image(&reason);
+			if (!keeps_original)
+				std::printf("error: OS64.bak holds no image to keep as the backup (%s); "
+				            "move it away and run again\n",
+				            reason.c_str());
+		}
+		if (!keeps_original) {
 			remove_file(temp_path.c_str());
 			return 1;
 		}

@@ -257,13 +257,14 @@ int open_regular_file(const char* path, bool update, std::FILE** stream, std::ui
 	if (fd < 0)
 		return errno;
 	int error = 0;
+	int flags = 0;
 	if (fstat(fd, &st) != 0)
 		error = errno;
 	else if (S_ISDIR(st.st_mode))
 		error = EISDIR;
 	else if (!S_ISREG(st.st_mode))
 		error = error_not_regular_file;
-	else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+	else if ((flags = fcntl(fd, F_GETFL)) < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
 		error = errno;
 	std::FILE* f = nullptr;
 	if (error == 0 && (f = fdopen(fd, update ? "r+b" : "rb")) == nullptr)

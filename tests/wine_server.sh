@@ -1,7 +1,7 @@
 #!/bin/sh
 # Starts and stops the one Wine server that the end-to-end tests of the
 # Windows program share, so that no run of the program pays for starting
-# Wine afresh.  WINEPREFIX names the test run's own Wine folder.
+# Wine afresh.  WINEPREFIX names the test run's own Wine prefix.
 #
 # usage: wine_server.sh start WINESERVER WINE PROGRAM
 #        wine_server.sh stop WINESERVER
@@ -28,7 +28,7 @@ start)
 	# Windows services that wineboot starts outlive this script, so none
 	# of them may hold CTest's output pipes open.
 	"$server" -p </dev/null >>"$log" 2>&1
-	# Set up the Wine folder and start its services now, rather than in
+	# Set up the Wine prefix and start its services now, rather than in
 	# whichever test happens to run first.
 	if ! "$wine" wineboot --init </dev/null >>"$log" 2>&1; then
 		cat "$log" >&2

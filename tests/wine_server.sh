@@ -24,10 +24,12 @@ start)
 	# A server left behind by an interrupted run would keep its old state.
 	"$server" -k >/dev/null 2>&1 || true
 	"$server" -w >/dev/null 2>&1 || true
-	# -p keeps the server running until it is told to stop.  It and the
-	# Windows services that wineboot starts outlive this script, so none
-	# of them may hold CTest's output pipes open.
-	"$server" -p </dev/null >>"$log" 2>&1
+	# -p keeps the server running between the runs of the program until
+	# it is told to stop; should the stop never come (an interrupted test
+	# run), it ends ten minutes after the last run.  It and the Windows
+	# services that wineboot starts outlive this script, so none of them
+	# may hold CTest's output pipes open.
+	"$server" -p600 </dev/null >>"$log" 2>&1
 	# Set up the Wine prefix and start its services now, rather than in
 	# whichever test happens to run first.
 	if ! "$wine" wineboot --init </dev/null >>"$log" 2>&1; then

@@ -109,8 +109,12 @@ static bool is_console(DWORD which)
 // before anything is printed, and only read again at exit.
 static UINT console_code_page_at_start = 0;
 
+// Runs at exit, before the runtime flushes the streams: what they still
+// hold must reach the console while it is still in UTF-8.
 static void restore_console_code_page()
 {
+	std::fflush(stdout);
+	std::fflush(stderr);
 	SetConsoleOutputCP(console_code_page_at_start);
 }
 
@@ -123,7 +127,16 @@ void platform_start(int* argc, char*** argv)
 
 	// Paths are printed in UTF-8.  A console shows them right only in its
 	// UTF-8 code page; the one it had is given back when the program ends.
-	if (is_console(STD_OUTPUT_HANDLE) || is_console(STD_ERROR_HANDLE)) {
+	// The runtime writes to a console byte by byte, which can split a
+	// character, so a console gets whole buffers instead; every message on
+	// standard error flushes standard output first.
+	bool out_console = is_console(STD_OUTPUT_HANDLE);
+	bool err_console = is_console(STD_ERROR_HANDLE);
+	if (out_console)
+		std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
+	if (err_console)
+		std::setvbuf(stderr, nullptr, _IOFBF, BUFSIZ);
+	if (out_console || err_console) {
 		console_code_page_at_start = GetConsoleOutputCP();
 		if (console_code_page_at_start != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
 			std::atexit(restore_console_code_page);

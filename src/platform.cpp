@@ -14,23 +14,69 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <vector>
+#include <cstdlib>
 
-// Win32 error codes are kept apart from errno values by this offset, so one
-// int carries either kind and platform_error_text can tell them apart.
+// The runtime's own start-up routine for wide-character programs.  It splits
+// the command line into arguments and, when asked, expands the wildcard
+// patterns in them just as it does for the narrow arguments of any console
+// program.  Microsoft documents it; the MinGW headers do not declare it.
+struct runtime_startup_info {
+	int new_mode;
+};
+extern "C" int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env,
+                                      int expand_wildcards, runtime_startup_info* info);
+
+// Win32 error codes without a C library counterpart are kept apart from
+// errno values by this offset, so that one int carries either kind and
+// platform_error_text can tell them apart.
 static const int win32_error_base = 0x10000;
 
-static int last_win32_error()
+// Turns a Win32 error code into the errno value that means the same, so
+// that the message is the runtime's strerror text, worded as on other
+// systems.  Codes that have no such counterpart, a sharing violation for
+// one, keep the more telling text that Windows has for them.
+static int error_from_win32(DWORD code)
 {
-	DWORD code = GetLastError();
-	if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
-		return EEXIST;
-	if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+	switch (code) {
+	case ERROR_FILE_NOT_FOUND:
+	case ERROR_PATH_NOT_FOUND:
+	case ERROR_INVALID_DRIVE:
+	case ERROR_BAD_NETPATH:
+	case ERROR_BAD_NET_NAME:
+	case ERROR_BAD_PATHNAME:
+	case ERROR_NO_MORE_FILES:
+	// A name with characters Windows forbids (a "*", say) names no file.
+	case ERROR_INVALID_NAME:
 		return ENOENT;
+	case ERROR_FILENAME_EXCED_RANGE:
+		return ENAMETOOLONG;
+	case ERROR_ACCESS_DENIED:
+	case ERROR_NETWORK_ACCESS_DENIED:
+	case ERROR_WRITE_PROTECT:
+		return EACCES;
+	case ERROR_ALREADY_EXISTS:
+	case ERROR_FILE_EXISTS:
+		return EEXIST;
+	case ERROR_DISK_FULL:
+	case ERROR_HANDLE_DISK_FULL:
+		return ENOSPC;
+	case ERROR_NOT_SAME_DEVICE:
+		return EXDEV;
+	case ERROR_NOT_ENOUGH_MEMORY:
+	case ERROR_OUTOFMEMORY:
+		return ENOMEM;
+	case ERROR_TOO_MANY_OPEN_FILES:
+		return EMFILE;
+	}
 	return win32_error_base + (int)code;
 }
 
+static int last_win32_error()
+{
+	return error_from_win32(GetLastError());
+}
+
+// Paths travel through the program in UTF-8 and reach Windows as UTF-16.
 static std::wstring widen(const char* utf8)
 {
 	int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
@@ -53,60 +99,68 @@ static std::string narrow(const wchar_t* wide)
 	return utf8;
 }
 
-// Expands one argument holding * or ? into the names it matches, in the
-// order the folder lists them, keeping the folder part of the pattern.  An
-// argument that matches nothing is kept as it was.
-static void expand_argument(const std::wstring& arg, std::vector<std::string>* out)
+static bool is_console(DWORD which)
 {
-	if (arg.find_first_of(L"*?") == std::wstring::npos) {
-		out->push_back(narrow(arg.c_str()));
-		return;
-	}
-	size_t slash = arg.find_last_of(L"\\/:");
-	std::wstring folder = slash == std::wstring::npos ? L"" : arg.substr(0, slash + 1);
-	WIN32_FIND_DATAW found;
-	HANDLE search = FindFirstFileW(arg.c_str(), &found);
-	if (search == INVALID_HANDLE_VALUE) {
-		out->push_back(narrow(arg.c_str()));
-		return;
-	}
-	std::vector<std::string> names;
-	do {
-		if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0)
-			continue;
-		names.push_back(narrow((folder + found.cFileName).c_str()));
-	} while (FindNextFileW(search, &found));
-	FindClose(search);
-	if (names.empty())
-		out->push_back(narrow(arg.c_str()));
-	std::sort(names.begin(), names.end());
-	out->insert(out->end(), names.begin(), names.end());
+	DWORD mode = 0;
+	return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+}
+
+// The console's output code page when the program started.  It is set once,
+// before anything is printed, and only read again at exit.
+static UINT console_code_page_at_start = 0;
+
+// Runs at exit, before the runtime flushes the streams: what they still
+// hold must reach the console while it is still in UTF-8.
+static void restore_console_code_page()
+{
+	std::fflush(stdout);
+	std::fflush(stderr);
+	SetConsoleOutputCP(console_code_page_at_start);
 }
 
 void platform_start(int* argc, char*** argv)
 {
-	if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR)
-		SetConsoleOutputCP(CP_UTF8);
+	// The tool's messages are bytes, each line ending in a bare line feed,
+	// just as on other systems; no "\r\n" translation.
+	_setmode(_fileno(stdout), _O_BINARY);
+	_setmode(_fileno(stderr), _O_BINARY);
 
-	int count = 0;
-	wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-	if (wide == nullptr)
-		return;
-	// The arguments must live until the process ends; they are never freed.
-	static std::vector<std::string> args;
-	static std::vector<char*> pointers;
-	for (int i = 0; i < count; i++) {
-		if (i == 0)
-			args.push_back(narrow(wide[i]));
-		else
-			expand_argument(wide[i], &args);
+	// Paths are printed in UTF-8.  A console shows them right only in its
+	// UTF-8 code page; the one it had is given back when the program ends.
+	// The runtime writes to a console byte by byte, which can split a
+	// character, so a console gets whole buffers instead; every message on
+	// standard error flushes standard output first.
+	bool out_console = is_console(STD_OUTPUT_HANDLE);
+	bool err_console = is_console(STD_ERROR_HANDLE);
+	if (out_console)
+		std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
+	if (err_console)
+		std::setvbuf(stderr, nullptr, _IOFBF, BUFSIZ);
+	if (out_console || err_console) {
+		console_code_page_at_start = GetConsoleOutputCP();
+		if (console_code_page_at_start != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+			std::atexit(restore_console_code_page);
 	}
-	LocalFree(wide);
-	for (std::string& arg : args)
-		pointers.push_back(&arg[0]);
-	pointers.push_back(nullptr);
-	*argc = (int)args.size();
-	*argv = pointers.data();
+
+	// The narrow arguments are in the ANSI code page, which cannot hold
+	// every name a user's files can have.  Take the wide ones, with their
+	// wildcard patterns expanded, and hand them on in UTF-8.  They live
+	// until the process ends.
+	int count = 0;
+	wchar_t** wide = nullptr;
+	wchar_t** env = nullptr;
+	runtime_startup_info info = {0};
+	if (__wgetmainargs(&count, &wide, &env, 1, &info) != 0 || wide == nullptr)
+		return;
+	char** utf8 = new char*[(size_t)count + 1];
+	for (int i = 0; i < count; i++) {
+		std::string arg = narrow(wide[i]);
+		utf8[i] = new char[arg.size() + 1];
+		std::memcpy(utf8[i], arg.c_str(), arg.size() + 1);
+	}
+	utf8[count] = nullptr;
+	*argc = count;
+	*argv = utf8;
 }
 
 std::string platform_error_text(int error)
@@ -117,15 +171,17 @@ std::string platform_error_text(int error)
 		return "Unexpected end of file";
 	if (error < win32_error_base)
 		return std::strerror(error);
+	DWORD code = (DWORD)(error - win32_error_base);
 	wchar_t* text = nullptr;
 	DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
 	                         FORMAT_MESSAGE_IGNORE_INSERTS,
-	                         nullptr, (DWORD)(error - win32_error_base), 0,
-	                         (LPWSTR)&text, 0, nullptr);
+	                         nullptr, code, 0, (LPWSTR)&text, 0, nullptr);
 	if (n == 0)
-		return "Windows error " + std::to_string(error - win32_error_base);
+		return "Windows error " + std::to_string(code);
 	std::string result = narrow(text);
 	LocalFree(text);
+	// The system's texts are sentences ending in a full stop and a line
+	// break; the messages that quote them add their own line feed.
 	while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
 	                           result.back() == '.' || result.back() == ' '))
 		result.pop_back();
@@ -134,6 +190,8 @@ std::string platform_error_text(int error)
 
 int open_regular_file(const char* path, bool update, std::FILE** stream, std::uint64_t* size)
 {
+	// The runtime cannot open a folder and would say "Permission denied";
+	// look first so that a folder is reported as such.
 	std::wstring wide = widen(path);
 	DWORD attributes = GetFileAttributesW(wide.c_str());
 	if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -143,14 +201,22 @@ int open_regular_file(const char* path, bool update, std::FILE** stream, std::ui
 	std::FILE* f = _wfopen(wide.c_str(), update ? L"r+b" : L"rb");
 	if (f == nullptr)
 		return errno;
+	// A device or a pipe opens like a file; only a file on a disk is one.
 	HANDLE handle = (HANDLE)_get_osfhandle(_fileno(f));
-	LARGE_INTEGER length;
-	if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &length)) {
+	BY_HANDLE_FILE_INFORMATION info;
+	int error = 0;
+	if (GetFileType(handle) != FILE_TYPE_DISK)
+		error = error_not_regular_file;
+	else if (!GetFileInformationByHandle(handle, &info))
+		error = last_win32_error();
+	else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+		error = EISDIR;
+	if (error != 0) {
 		std::fclose(f);
-		return error_not_regular_file;
+		return error;
 	}
 	*stream = f;
-	*size = (std::uint64_t)length.QuadPart;
+	*size = (std::uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow;
 	return 0;
 }
 
@@ -161,19 +227,18 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 		std::snprintf(suffix, sizeof suffix, ".tmp-%lu-%u",
 		              (unsigned long)GetCurrentProcessId(), attempt);
 		std::string name = std::string(target) + suffix;
-		int fd = -1;
-		errno_t e = _wsopen_s(&fd, widen(name.c_str()).c_str(),
-		                      _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
-		                      _SH_DENYNO, _S_IREAD | _S_IWRITE);
-		if (e == EEXIST)
+		std::wstring wide = widen(name.c_str());
+		int fd = _wopen(wide.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+		                _S_IREAD | _S_IWRITE);
+		if (fd < 0 && errno == EEXIST)
 			continue;
-		if (e != 0)
-			return e;
+		if (fd < 0)
+			return errno;
 		std::FILE* f = _fdopen(fd, "wb");
 		if (f == nullptr) {
 			int error = errno;
 			_close(fd);
-			_wremove(widen(name.c_str()).c_str());
+			_wremove(wide.c_str());
 			return error;
 		}
 		*temp_path = name;
@@ -194,7 +259,8 @@ int sync_stream(std::FILE* stream)
 
 int rename_no_replace(const char* from, const char* to)
 {
-	// Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
+	// Without MOVEFILE_REPLACE_EXISTING the move fails with
+	// ERROR_ALREADY_EXISTS when to exists, whatever the file system.
 	if (!MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_WRITE_THROUGH))
 		return last_win32_error();
 	return 0;
@@ -202,6 +268,8 @@ int rename_no_replace(const char* from, const char* to)
 
 int replace_file(const char* from, const char* to)
 {
+	// Within one volume this is a rename that swaps the names in one step.
+	// No MOVEFILE_COPY_ALLOWED: a copy could leave half a file behind.
 	if (!MoveFileExW(widen(from).c_str(), widen(to).c_str(),
 	                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
 		return last_win32_error();
@@ -217,7 +285,8 @@ int remove_file(const char* path)
 
 int sync_folder_of(const char*)
 {
-	// MOVEFILE_WRITE_THROUGH has already made the renames durable.
+	// Windows offers a program no way to sync a folder.  The moves were
+	// asked to be written through, and NTFS keeps them in its journal.
 	return 0;
 }
 

@@ -18,9 +18,10 @@ constexpr int error_not_regular_file = -1;
 // while it was being read.
 constexpr int error_unexpected_end = -2;
 
-// Called first thing in main.  On Windows it replaces the arguments with
-// their UTF-8 form, expands wildcard patterns and switches the console to
-// UTF-8 output; elsewhere it does nothing.
+// Called first thing in main.  On Windows it puts standard output and
+// standard error in binary mode, switches a console to UTF-8 output, and
+// replaces the arguments with their UTF-8 form, wildcard patterns expanded
+// as the runtime expands them; elsewhere it does nothing.
 void platform_start(int* argc, char*** argv);
 
 // Text for an error number returned by the functions below or left in errno.

@@ -321,7 +321,8 @@ TEST_F(PatchRun, FoldersInPlaceOfFiles)
 TEST_F(PatchRun, FailedWriteLeavesTheOriginalAndNoStrayFile)
 {
 	if (running_under_emulator())
-		GTEST_SKIP() << "a POSIX file size limit does not reach a program under an emulator";
+		GTEST_SKIP() << "Windows has no file size limit and no \"File too large\"; "
+		                "FailedWriteOfTheWindowsProgram covers this fault there";
 	bytes image = make_image(0x40000, 0x2001);
 	put("OS64.v64", image);
 	put("f.pf", filler(2048, 4));
@@ -365,6 +366,132 @@ TEST_F(PatchRun, DemoImageIsPatched)
 	          (std::uint32_t)(image[0x10] << 24 | image[0x11] << 16 | image[0x12] << 8 | image[0x13]));
 	std::rename(path("demo.pf").c_str(), path("f.pf").c_str());
 	expect_complete_patch(image, get("f.pf"), 0x2F3D1);
+}
+
+
+// ---- Arguments as cmd.exe and a POSIX shell hand them over ----------------
+
+class ArgumentRun : public PatchRun {
+protected:
+	// Runs a complete patch of image with font, named font_name in the
+	// folder, given arg, and checks what it prints and leaves.
+	void expect_patched_through(const std::string& arg, const std::string& font_name,
+	                            const bytes& image, const bytes& font, std::size_t offset)
+	{
+		program_result r = run({arg});
+		bytes patched = with_checksum(with_font(image, offset, font));
+		EXPECT_EQ(r.out, complete_run(patched, font_name, font.size(), offset)) << arg;
+		EXPECT_EQ(r.err, "") << arg;
+		EXPECT_EQ(r.status, 0) << arg;
+		EXPECT_EQ(get("OS64.bak"), image) << arg;
+		EXPECT_EQ(get("OS64.v64"), patched) << arg;
+	}
+
+	// Runs the program given a font path that names no file, and checks
+	// that it says so and changes nothing.
+	void expect_no_such_font(const std::string& arg, const bytes& image)
+	{
+		std::vector<std::string> before = files();
+		program_result r = run({arg});
+		EXPECT_EQ(r.out, banner() + "OS64.v64 found\nOS size: " + std::to_string(image.size()) +
+		                     "\nerror: Faild to open " + arg + ": No such file or directory\n");
+		EXPECT_EQ(r.err, "");
+		EXPECT_EQ(r.status, 1);
+		EXPECT_EQ(get("OS64.v64"), image);
+		EXPECT_EQ(files(), before);
+	}
+};
+
+// cmd.exe hands a pattern to the program as it is, and the Windows program
+// expands it at start-up as its runtime does, keeping the folder part as it
+// was typed.  A POSIX shell expands patterns itself: one that reaches the
+// Linux program was quoted on purpose and names a file literally.
+TEST_F(ArgumentRun, WildcardPatternNamesTheOneFontInTheFolder)
+{
+	bytes image = make_image(0x2000, 0x1001);
+	bytes font = filler(2048, 4);
+	put("OS64.v64", image);
+	put("f.pf", font);
+	if (running_windows_program())
+		expect_patched_through("*.pf", "f.pf", image, font, 0x1001);
+	else
+		expect_no_such_font("*.pf", image);
+
+	remove_folder(folder);
+	SetUp();
+	put("OS64.v64", image);
+	mkdir(path("fonts").c_str(), 0755);
+	put("fonts/f.pf", font);
+	if (running_windows_program())
+		expect_patched_through("fonts/*.p?", "fonts/f.pf", image, font, 0x1001);
+	else
+		expect_no_such_font("fonts/*.p?", image);
+}
+
+TEST_F(ArgumentRun, PatternMatchingNothingIsTakenAsAName)
+{
+	bytes image = make_image(0x2000, 0x1001);
+	put("OS64.v64", image);
+	put("f.pf", filler(2048, 4));
+	expect_no_such_font("*.fnt", image);
+}
+
+// Names reach the program and come back on the console in UTF-8 on every
+// system; the Windows program opens them by their UTF-16 form.
+TEST_F(ArgumentRun, NonAsciiFontPathIsOpenedAndEchoedInUtf8)
+{
+	const std::string name = "schrift-\xC3\xA4.pf"; // "schrift-ä.pf"
+	bytes image = make_image(0x2000, 0x1001);
+	bytes font = filler(2048, 6);
+	put("OS64.v64", image);
+	put(name, font);
+	expect_patched_through(name, name, image, font, 0x1001);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.bak", "OS64.v64", name}));
+
+	remove_folder(folder);
+	SetUp();
+	put("OS64.v64", image);
+	expect_no_such_font("gr\xC3\xBC\xC3\x9F" "e.pf", image); // "grüße.pf"
+}
+
+TEST_F(ArgumentRun, WildcardPatternMatchingANonAsciiName)
+{
+	const std::string name = "schrift-\xC3\xA4.pf";
+	bytes image = make_image(0x2000, 0x1001);
+	bytes font = filler(2048, 6);
+	put("OS64.v64", image);
+	put(name, font);
+	if (running_windows_program())
+		expect_patched_through("schrift-*.pf", name, image, font, 0x1001);
+	else
+		expect_no_such_font("schrift-*.pf", image);
+}
+
+// ---- Faults of the Windows program -----------------------------------------
+
+// Windows has no file size limit, but Wine hands the limit of the Linux
+// process it runs in on to the Windows program as a write that fails part
+// way, as one on a full memory card does.  The error text is Wine's, so
+// only the start of the message is checked.
+TEST_F(PatchRun, FailedWriteOfTheWindowsProgram)
+{
+	if (!running_windows_program() || !running_under_emulator())
+		GTEST_SKIP() << "needs the Windows program under Wine; FailedWriteLeavesTheOriginal"
+		                "AndNoStrayFile covers the native program";
+	bytes image = make_image(0x40000, 0x2001);
+	put("OS64.v64", image);
+	put("f.pf", filler(2048, 4));
+	run_options options;
+	options.file_size_limit = 0x10000;
+	program_result r = run({"f.pf"}, options);
+	std::string start = run_start(0x40000, "f.pf", 2048) + "internal font at pos: 0x2001\n"
+	                    "error: could not write the patched image OS64.v64.tmp-";
+	EXPECT_EQ(r.out.compare(0, start.size(), start), 0) << r.out;
+	EXPECT_EQ(r.out.find('\n', start.size()), r.out.size() - 1) << r.out;
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.v64", "f.pf"}));
 }
 
 } // namespace

@@ -38,6 +38,12 @@ bool running_under_emulator()
 	return fontpatch_command().size() > 1;
 }
 
+bool running_windows_program()
+{
+	std::string program = fontpatch_command().back();
+	return program.size() >= 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+}
+
 program_result run_program(const std::string& folder, const std::vector<std::string>& command,
                            const run_options& options)
 {

@@ -30,6 +30,10 @@ std::vector<std::string> fontpatch_command();
 // Wine, say), where POSIX process limits do not reach it.
 bool running_under_emulator();
 
+// True when the patcher under test is a Windows program (its name ends in
+// ".exe"), which expands wildcard patterns in its argument itself.
+bool running_windows_program();
+
 program_result run_program(const std::string& folder, const std::vector<std::string>& command,
                            const run_options& options = run_options());
 

@@ -66,15 +66,13 @@ bool gunzip(const byte_buffer& data, std::size_t max_size, byte_buffer* out, std
 			return false;
 		}
 		out->insert(out->end(), chunk, chunk + produced);
-		// Without further input, inflate reports a buffer error: the
-		// data ended before the compressed stream did.
-		if (status == Z_BUF_ERROR && z.avail_in == 0) {
+		// With room for output, inflate reports a buffer error only when it
+		// needs more input: the data ended before the compressed stream.
+		if (status == Z_BUF_ERROR) {
 			inflateEnd(&z);
 			*error = "truncated gzip data";
 			return false;
 		}
-		if (status == Z_BUF_ERROR)
-			status = Z_OK;
 	}
 	std::string message = z.msg != nullptr ? z.msg : "";
 	inflateEnd(&z);

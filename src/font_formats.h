@@ -37,12 +37,12 @@ constexpr unsigned sheet_dark_threshold = 128;
 
 // What an input file to import turned out to be.
 struct import_result {
-	byte_buffer table; // the 2048-byte font table
-	std::string kind;  // "PSF1 font", "PSF2 font" or "PNG glyph sheet"
-	bool gzip;         // the file was gzip-compressed
-	unsigned glyphs;   // the glyphs the input holds (256 for a sheet)
-	unsigned scale;    // the scale of a sheet, 0 for a font
-	bool grid;         // the sheet has grid lines
+	byte_buffer table;    // the 2048-byte font table
+	std::string kind;     // "PSF1 font", "PSF2 font" or "PNG glyph sheet"
+	bool gzip = false;    // the file was gzip-compressed
+	unsigned glyphs = 0;  // the glyphs the input holds (256 for a sheet)
+	unsigned scale = 0;   // the scale of a sheet, 0 for a font
+	bool grid = false;    // the sheet has grid lines
 };
 
 // Makes a font table from the contents of a PSF font or a PNG glyph sheet,

@@ -80,7 +80,7 @@ byte_buffer gzip_bytes(const byte_buffer& data)
 }
 
 struct imported {
-	bool ok;
+	bool ok = false;
 	import_result result;
 	std::string error;
 };
@@ -88,7 +88,6 @@ struct imported {
 imported run_import(const byte_buffer& data)
 {
 	imported r;
-	r.result.gzip = false;
 	r.ok = import_font(data, &r.result, &r.error);
 	return r;
 }

@@ -179,8 +179,8 @@ int extract_command(const char* image_path, const char* output, bool force)
 		char message[160];
 		std::snprintf(message, sizeof message,
 		              ": the built-in font starts at 0x%x, but its 2048 bytes would run "
-		              "past the end of the image (%zu bytes)",
-		              (unsigned)offset, image.size());
+		              "past the end of the image (%llu bytes)",
+		              (unsigned)offset, (unsigned long long)image.size());
 		report_error(image_path + std::string(message));
 		return 1;
 	}

@@ -301,19 +301,6 @@ TEST_F(FontTool, ImportsUncompressedPsf1AndPsf2Fonts)
 	EXPECT_EQ(get("b.pf"), glyphs);
 }
 
-TEST_F(FontTool, ImportTakesTheFirst256GlyphsOfA512GlyphFont)
-{
-	NEED_CONSOLE_FONT("LatArCyrHeb-08.psf.gz");
-	bytes psf;
-	ASSERT_TRUE(read_console_font("LatArCyrHeb-08.psf.gz", &psf));
-	ASSERT_EQ(psf[2] & 1, 1);
-	program_result r = run({"import", "LatArCyrHeb-08.psf.gz", "l.pf"});
-	EXPECT_EQ(r.out, "LatArCyrHeb-08.psf.gz: PSF1 font, gzip-compressed, 512 glyphs of 8x8, "
-	                 "of which the first 256 are taken\nwrote l.pf (2048 bytes)\n");
-	EXPECT_EQ(r.status, 0);
-	EXPECT_EQ(get("l.pf"), bytes(psf.begin() + 4, psf.begin() + 4 + 2048));
-}
-
 TEST_F(FontTool, ImportRefusesMalformedInputs)
 {
 	put("empty.psf", bytes());

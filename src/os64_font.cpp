@@ -36,7 +36,8 @@ static const char main_help[] =
         "No command replaces an existing output file unless it is given --force.\n"
         "Errors are reported on standard error and give exit status 1.\n"
         "\n"
-        "Run 'os64-font COMMAND --help' for the details of a command.\n";
+        "Run 'os64-font COMMAND --help' for the details of a command, and\n"
+        "'os64-font --version' for the version.\n";
 
 static const char import_help[] =
         "usage: os64-font import [--force] INPUT OUTPUT.pf\n"
@@ -44,8 +45,8 @@ static const char import_help[] =
         "Makes the font table OUTPUT.pf from INPUT, which is one of:\n"
         "\n"
         "- a PSF console font, PSF1 or PSF2, gzip-compressed or not, with 8x8 glyphs\n"
-        "  (such as the *8x8* and *-08* fonts in /usr/share/consolefonts); of a font\n"
-        "  with more than 256 glyphs, the first 256 are taken;\n"
+        "  (such as the *8x8*, *.f08* and *-08* fonts in /usr/share/consolefonts); of\n"
+        "  a font with more than 256 glyphs, the first 256 are taken;\n"
         "- a PNG glyph sheet: 16x16 cells of 8x8 pixels, glyph 0 at the top left, row\n"
         "  by row, 128x128 pixels in all.  A sheet may be scaled by a whole number up\n"
         "  to 32 (256x256, 384x384, ...) when every font pixel is a square block that\n"

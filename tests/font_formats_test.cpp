@@ -303,9 +303,9 @@ byte_buffer sheet_png(const byte_buffer& table, unsigned scale, bool grid, bool 
 {
 	unsigned size = 0;
 	std::vector<bool> dark = sheet_dark_pixels(table.data(), scale, grid, grid_dark, &size);
-	png_spec spec = sheet_spec(dark, size, c.color_type, c.bit_depth, c.dark, c.light);
-	spec.interlace = interlace;
-	return encode_png(spec);
+	png_picture picture = sheet_picture(dark, size, c.color_type, c.bit_depth, c.dark, c.light);
+	picture.interlace = interlace;
+	return encode_png(picture);
 }
 
 } // namespace
@@ -347,17 +347,17 @@ TEST(Sheet, PaletteImagesAreRead)
 	sheet_case c = {"palette", PNG_COLOR_TYPE_PALETTE, 8, {{1}, {2}}, {{0}, {3}, {4}}};
 	unsigned size = 0;
 	std::vector<bool> dark = sheet_dark_pixels(table.data(), 1, false, false, &size);
-	png_spec spec = sheet_spec(dark, size, c.color_type, 8, c.dark, c.light);
-	spec.palette = {255, 255, 255, 0, 0, 0, 255, 0, 0, 255, 255, 0, 0, 0, 0};
-	spec.palette_alpha = {255, 255, 255, 255, 0};
-	imported r = run_import(encode_png(spec));
+	png_picture picture = sheet_picture(dark, size, c.color_type, 8, c.dark, c.light);
+	picture.palette = {255, 255, 255, 0, 0, 0, 255, 0, 0, 255, 255, 0, 0, 0, 0};
+	picture.palette_alpha = {255, 255, 255, 255, 0};
+	imported r = run_import(encode_png(picture));
 	ASSERT_TRUE(r.ok) << r.error;
 	EXPECT_EQ(r.result.table, table);
 
 	// A 1-bit palette image as simple editors save two-colour drawings.
-	spec = sheet_spec(dark, size, PNG_COLOR_TYPE_PALETTE, 1, {{0}}, {{1}});
-	spec.palette = {0, 0, 0, 255, 255, 255};
-	r = run_import(encode_png(spec));
+	picture = sheet_picture(dark, size, PNG_COLOR_TYPE_PALETTE, 1, {{0}}, {{1}});
+	picture.palette = {0, 0, 0, 255, 255, 255};
+	r = run_import(encode_png(picture));
 	ASSERT_TRUE(r.ok) << r.error;
 	EXPECT_EQ(r.result.table, table);
 }
@@ -368,16 +368,17 @@ TEST(Sheet, TransparentColourKeysCountAsWhite)
 	byte_buffer table = pattern(2048, 27);
 	unsigned size = 0;
 	std::vector<bool> dark = sheet_dark_pixels(table.data(), 1, false, false, &size);
-	png_spec spec = sheet_spec(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{10}, {255}});
-	spec.transparent = {10};
-	imported r = run_import(encode_png(spec));
+	png_picture picture =
+	        sheet_picture(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{10}, {255}});
+	picture.transparent = {10};
+	imported r = run_import(encode_png(picture));
 	ASSERT_TRUE(r.ok) << r.error;
 	EXPECT_EQ(r.result.table, table);
 
-	spec = sheet_spec(dark, size, PNG_COLOR_TYPE_RGB, 8, {{0, 0, 0}, {0, 0, 1}},
-	                  {{0, 0, 2}, {255, 255, 255}});
-	spec.transparent = {0, 0, 2};
-	r = run_import(encode_png(spec));
+	picture = sheet_picture(dark, size, PNG_COLOR_TYPE_RGB, 8, {{0, 0, 0}, {0, 0, 1}},
+	                        {{0, 0, 2}, {255, 255, 255}});
+	picture.transparent = {0, 0, 2};
+	r = run_import(encode_png(picture));
 	ASSERT_TRUE(r.ok) << r.error;
 	EXPECT_EQ(r.result.table, table);
 }
@@ -420,8 +421,8 @@ TEST(Sheet, BlocksOfMixedPixelsAreRefused)
 	unsigned y0 = 4 * 32 + 3 * 4;
 	ASSERT_TRUE(dark[(y0 + 3) * size + x0 + 1]);
 	dark[(y0 + 3) * size + x0 + 1] = false;
-	imported r = run_import(encode_png(sheet_spec(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}},
-	                                              {{255}})));
+	imported r = run_import(
+	        encode_png(sheet_picture(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{255}})));
 	EXPECT_FALSE(r.ok);
 	EXPECT_EQ(r.error, "glyph 65 (0x41), row 3, column 2 (the 4x4 block at x=40, y=140) is "
 	                   "partly dark and partly light; at scale 4 every font pixel must be a "
@@ -429,7 +430,8 @@ TEST(Sheet, BlocksOfMixedPixelsAreRefused)
 	// A stray dark pixel in a light block is refused just the same.
 	dark[(y0 + 3) * size + x0 + 1] = true;
 	dark[5 * size + 6] = true;
-	r = run_import(encode_png(sheet_spec(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{255}})));
+	r = run_import(
+	        encode_png(sheet_picture(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{255}})));
 	EXPECT_EQ(r.error, "glyph 0 (0x00), row 1, column 1 (the 4x4 block at x=4, y=4) is "
 	                   "partly dark and partly light; at scale 4 every font pixel must be a "
 	                   "block of one kind");
@@ -447,12 +449,12 @@ TEST(Sheet, WrongSizesAreRefused)
 	for (size_case s : {size_case{100, 100}, size_case{128, 256}, size_case{129, 129},
 	                    size_case{127, 127}, size_case{17, 17}, size_case{1, 1},
 	                    size_case{144, 144}}) {
-		png_spec spec;
-		spec.width = s.width;
-		spec.height = s.height;
-		spec.color_type = PNG_COLOR_TYPE_GRAY;
-		spec.samples.assign((std::size_t)s.width * s.height, 255);
-		imported r = run_import(encode_png(spec));
+		png_picture picture;
+		picture.width = s.width;
+		picture.height = s.height;
+		picture.color_type = PNG_COLOR_TYPE_GRAY;
+		picture.samples.assign((std::size_t)s.width * s.height, 255);
+		imported r = run_import(encode_png(picture));
 		EXPECT_FALSE(r.ok);
 		EXPECT_EQ(r.error, "PNG image of " + std::to_string(s.width) + "x" +
 		                           std::to_string(s.height) + " pixels; " + rule);
@@ -463,12 +465,12 @@ TEST(Sheet, ScalesAbove32AreRefusedBeforeThePixelsAreRead)
 {
 	// A 128x128 sheet whose header claims 4224x4224 pixels (scale 33):
 	// only the header is read before the size is refused.
-	png_spec spec;
-	spec.width = 128;
-	spec.height = 128;
-	spec.color_type = PNG_COLOR_TYPE_GRAY;
-	spec.samples.assign(128 * 128, 255);
-	byte_buffer png = encode_png(spec);
+	png_picture picture;
+	picture.width = 128;
+	picture.height = 128;
+	picture.color_type = PNG_COLOR_TYPE_GRAY;
+	picture.samples.assign(128 * 128, 255);
+	byte_buffer png = encode_png(picture);
 	ASSERT_TRUE(run_import(png).ok);
 	// The IHDR chunk: length at 8, type at 12, width at 16, height at 20,
 	// and the CRC of type and data at 29.

@@ -315,12 +315,12 @@ TEST_F(FontTool, ImportRefusesMalformedInputs)
 	               "(2048 bytes), but only 1000 follow it",
 	               {"cut.psf", "empty.psf"});
 
-	png_spec spec;
-	spec.width = 128;
-	spec.height = 64;
-	spec.color_type = PNG_COLOR_TYPE_GRAY;
-	spec.samples.assign(128 * 64, 255);
-	put("half.png", encode_png(spec));
+	png_picture picture;
+	picture.width = 128;
+	picture.height = 64;
+	picture.color_type = PNG_COLOR_TYPE_GRAY;
+	picture.samples.assign(128 * 64, 255);
+	put("half.png", encode_png(picture));
 	expect_refused({"import", "half.png", "out.pf"},
 	               "half.png: PNG image of 128x64 pixels; a glyph sheet is 128x128 pixels or "
 	               "a whole multiple of that such as 256x256, up to 4096x4096 (with grid "
@@ -352,9 +352,9 @@ TEST_F(FontTool, ImportsAPaletteSheet)
 	bytes table = pattern(2048, 5);
 	unsigned size = 0;
 	std::vector<bool> dark = sheet_dark_pixels(table.data(), 2, true, true, &size);
-	png_spec spec = sheet_spec(dark, size, PNG_COLOR_TYPE_PALETTE, 8, {{0}}, {{1}});
-	spec.palette = {20, 20, 90, 250, 250, 240};
-	put("drawn.png", encode_png(spec));
+	png_picture picture = sheet_picture(dark, size, PNG_COLOR_TYPE_PALETTE, 8, {{0}}, {{1}});
+	picture.palette = {20, 20, 90, 250, 250, 240};
+	put("drawn.png", encode_png(picture));
 	program_result r = run({"import", "drawn.png", "drawn.pf"});
 	EXPECT_EQ(r.out, "drawn.png: PNG glyph sheet at scale 2 with grid lines\n"
 	                 "wrote drawn.pf (2048 bytes)\n");

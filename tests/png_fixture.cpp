@@ -30,14 +30,14 @@ void flush(png_structp)
 }
 
 // The part that libpng may jump out of holds no objects with destructors.
-bool write_all(png_structp png, png_infop info, const png_spec* spec, png_colorp palette,
+bool write_all(png_structp png, png_infop info, const png_picture* picture, png_colorp palette,
                int palette_size, png_bytep alpha, int alpha_size, png_color_16p transparent,
                png_bytepp rows)
 {
 	if (setjmp(png_jmpbuf(png)))
 		return false;
-	png_set_IHDR(png, info, spec->width, spec->height, spec->bit_depth, spec->color_type,
-	             spec->interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+	png_set_IHDR(png, info, picture->width, picture->height, picture->bit_depth, picture->color_type,
+	             picture->interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
 	             PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
 	if (palette_size > 0)
 		png_set_PLTE(png, info, palette, palette_size);
@@ -47,7 +47,7 @@ bool write_all(png_structp png, png_infop info, const png_spec* spec, png_colorp
 		png_set_tRNS(png, info, nullptr, 0, transparent);
 	png_write_info(png, info);
 	// Below 8 bits, rows hold one byte a sample and libpng packs them.
-	if (spec->bit_depth < 8)
+	if (picture->bit_depth < 8)
 		png_set_packing(png);
 	png_write_image(png, rows);
 	png_write_end(png, info);
@@ -70,37 +70,37 @@ unsigned channels(int color_type)
 
 } // namespace
 
-png_bytes encode_png(const png_spec& spec)
+png_bytes encode_png(const png_picture& picture)
 {
-	unsigned n = channels(spec.color_type);
-	unsigned sample_bytes = spec.bit_depth == 16 ? 2 : 1;
-	std::size_t row_size = (std::size_t)spec.width * n * sample_bytes;
-	if (spec.samples.size() != (std::size_t)spec.width * spec.height * n)
+	unsigned n = channels(picture.color_type);
+	unsigned sample_bytes = picture.bit_depth == 16 ? 2 : 1;
+	std::size_t row_size = (std::size_t)picture.width * n * sample_bytes;
+	if (picture.samples.size() != (std::size_t)picture.width * picture.height * n)
 		throw std::runtime_error("encode_png: wrong number of samples");
-	png_bytes pixels(row_size * spec.height);
-	for (std::size_t i = 0; i < spec.samples.size(); i++) {
+	png_bytes pixels(row_size * picture.height);
+	for (std::size_t i = 0; i < picture.samples.size(); i++) {
 		if (sample_bytes == 2) {
-			pixels[2 * i] = (std::uint8_t)(spec.samples[i] >> 8);
-			pixels[2 * i + 1] = (std::uint8_t)spec.samples[i];
+			pixels[2 * i] = (std::uint8_t)(picture.samples[i] >> 8);
+			pixels[2 * i + 1] = (std::uint8_t)picture.samples[i];
 		} else {
-			pixels[i] = (std::uint8_t)spec.samples[i];
+			pixels[i] = (std::uint8_t)picture.samples[i];
 		}
 	}
-	std::vector<png_bytep> rows(spec.height);
-	for (unsigned y = 0; y < spec.height; y++)
+	std::vector<png_bytep> rows(picture.height);
+	for (unsigned y = 0; y < picture.height; y++)
 		rows[y] = &pixels[y * row_size];
 	std::vector<png_color> palette;
-	for (std::size_t i = 0; i + 2 < spec.palette.size(); i += 3)
-		palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
-	png_bytes alpha = spec.palette_alpha;
+	for (std::size_t i = 0; i + 2 < picture.palette.size(); i += 3)
+		palette.push_back(png_color{picture.palette[i], picture.palette[i + 1], picture.palette[i + 2]});
+	png_bytes alpha = picture.palette_alpha;
 	png_color_16 transparent;
 	std::memset(&transparent, 0, sizeof transparent);
-	if (spec.transparent.size() == 1)
-		transparent.gray = spec.transparent[0];
-	if (spec.transparent.size() == 3) {
-		transparent.red = spec.transparent[0];
-		transparent.green = spec.transparent[1];
-		transparent.blue = spec.transparent[2];
+	if (picture.transparent.size() == 1)
+		transparent.gray = picture.transparent[0];
+	if (picture.transparent.size() == 3) {
+		transparent.red = picture.transparent[0];
+		transparent.green = picture.transparent[1];
+		transparent.blue = picture.transparent[2];
 	}
 
 	png_bytes out;
@@ -108,9 +108,9 @@ png_bytes encode_png(const png_spec& spec)
 	png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w, fail, nullptr);
 	png_infop info = png_create_info_struct(png);
 	png_set_write_fn(png, &w, append, flush);
-	bool ok = write_all(png, info, &spec, palette.data(), (int)palette.size(), alpha.data(),
+	bool ok = write_all(png, info, &picture, palette.data(), (int)palette.size(), alpha.data(),
 	                    (int)alpha.size(),
-	                    spec.transparent.empty() ? nullptr : &transparent, rows.data());
+	                    picture.transparent.empty() ? nullptr : &transparent, rows.data());
 	png_destroy_write_struct(&png, &info);
 	if (!ok)
 		throw std::runtime_error(std::string("encode_png: ") + w.message);
@@ -160,22 +160,23 @@ std::vector<bool> sheet_dark_pixels(const std::uint8_t* table, unsigned scale, b
 	return dark;
 }
 
-png_spec sheet_spec(const std::vector<bool>& dark, unsigned size, int color_type, int bit_depth,
-                    const std::vector<std::vector<std::uint16_t>>& dark_colours,
-                    const std::vector<std::vector<std::uint16_t>>& light_colours)
+png_picture sheet_picture(const std::vector<bool>& dark, unsigned size, int color_type,
+                          int bit_depth,
+                          const std::vector<std::vector<std::uint16_t>>& dark_colours,
+                          const std::vector<std::vector<std::uint16_t>>& light_colours)
 {
-	png_spec spec;
-	spec.width = size;
-	spec.height = size;
-	spec.color_type = color_type;
-	spec.bit_depth = bit_depth;
+	png_picture picture;
+	picture.width = size;
+	picture.height = size;
+	picture.color_type = color_type;
+	picture.bit_depth = bit_depth;
 	std::size_t dark_turn = 0;
 	std::size_t light_turn = 0;
 	for (bool d : dark) {
 		const std::vector<std::uint16_t>& colour =
 		        d ? dark_colours[dark_turn++ % dark_colours.size()]
 		          : light_colours[light_turn++ % light_colours.size()];
-		spec.samples.insert(spec.samples.end(), colour.begin(), colour.end());
+		picture.samples.insert(picture.samples.end(), colour.begin(), colour.end());
 	}
-	return spec;
+	return picture;
 }

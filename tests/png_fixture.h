@@ -10,7 +10,7 @@
 
 typedef std::vector<std::uint8_t> png_bytes;
 
-struct png_spec {
+struct png_picture {
 	unsigned width = 0;
 	unsigned height = 0;
 	int color_type = 0; // a PNG_COLOR_TYPE_ value
@@ -28,7 +28,7 @@ struct png_spec {
 };
 
 // Encodes the image; throws std::runtime_error when libpng refuses it.
-png_bytes encode_png(const png_spec& spec);
+png_bytes encode_png(const png_picture& picture);
 
 // Decodes any PNG to 8-bit grey, one byte a pixel.  Throws on failure.
 png_bytes decode_grey_png(const png_bytes& png, unsigned* width, unsigned* height);
@@ -38,10 +38,12 @@ png_bytes decode_grey_png(const png_bytes& png, unsigned* width, unsigned* heigh
 std::vector<bool> sheet_dark_pixels(const std::uint8_t* table, unsigned scale, bool grid,
                                     bool grid_dark, unsigned* size);
 
-// Builds an image of the dark map given, in the colour type of spec, with
-// each dark pixel taking the samples from dark and each light one from
-// light, in turn (so several colours of each kind can be mixed).
-png_spec sheet_spec(const std::vector<bool>& dark, unsigned size, int color_type, int bit_depth,
+// Builds an image of the dark map given, in the colour type and bit depth
+// given, with each dark pixel taking the samples from dark_colours and each
+// light one from light_colours, in turn (so several colours of each kind
+// can be mixed).
+png_picture sheet_picture(const std::vector<bool>& dark, unsigned size, int color_type,
+                          int bit_depth,
                     const std::vector<std::vector<std::uint16_t>>& dark_colours,
                     const std::vector<std::vector<std::uint16_t>>& light_colours);
 

@@ -175,3 +175,11 @@ std::string banner()
 {
 	return std::string("OS64 font patcher ") + OS64_FONTPATCH_VERSION + "\n\n";
 }
+
+std::vector<std::string> emulated_command(const std::string& program)
+{
+	const char* emulator = std::getenv("OS64_FONTPATCH_EMULATOR");
+	std::vector<std::string> command = split_words(emulator ? emulator : "");
+	command.push_back(program);
+	return command;
+}

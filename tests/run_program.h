@@ -54,4 +54,8 @@ std::vector<std::string> list_folder(const std::string& folder);
 // The banner line and the empty line after it.
 std::string banner();
 
+// The command that runs another built program the way fontpatch_command
+// runs the patcher: through the emulator, if there is one.
+std::vector<std::string> emulated_command(const std::string& program);
+
 #endif

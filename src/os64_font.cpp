@@ -1,0 +1,304 @@
+// os64-font: the companion of os64-fontpatch.  It makes raw font tables
+// from PSF console fonts and PNG glyph sheets, turns them back into sheets,
+// draws them in the terminal, copies the built-in font out of an image and
+// checks an image's boot checksum.
+//
+// This file holds the command line: the help texts, the parsing of options
+// and operands, and the dispatch to the commands.
+#include "font_commands.h"
+#include "platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#ifndef OS64_FONT_VERSION
+#define OS64_FONT_VERSION "unknown"
+#endif
+
+static const char main_help[] =
+        "usage: os64-font COMMAND [OPTION...] ARGUMENT...\n"
+        "\n"
+        "Makes, shows and extracts fonts for os64-fontpatch, and checks menu images.\n"
+        "\n"
+        "Commands:\n"
+        "  import INPUT OUTPUT.pf      make a font table from a PSF font or a PNG sheet\n"
+        "  export FONT.pf OUTPUT.png   draw a font table as a PNG glyph sheet\n"
+        "  show FONT.pf [TEXT]         draw a font table, or TEXT set in it, in the terminal\n"
+        "  extract IMAGE OUTPUT.pf     copy the built-in font out of an unpatched image\n"
+        "  check IMAGE                 verify the boot checksum and boot code of an image\n"
+        "\n"
+        "A font table (.pf) is 2048 bytes: 256 glyphs of 8x8 pixels in character-code\n"
+        "order, 8 bytes a glyph, one byte a pixel row from the top, the most\n"
+        "significant bit the leftmost pixel.\n"
+        "\n"
+        "No command replaces an existing output file unless it is given --force.\n"
+        "Errors are reported on standard error and give exit status 1.\n"
+        "\n"
+        "Run 'os64-font COMMAND --help' for the details of a command, and\n"
+        "'os64-font --version' for the version.\n";
+
+static const char import_help[] =
+        "usage: os64-font import [--force] INPUT OUTPUT.pf\n"
+        "\n"
+        "Makes the font table OUTPUT.pf from INPUT, which is one of:\n"
+        "\n"
+        "- a PSF console font, PSF1 or PSF2, gzip-compressed or not, with 8x8 glyphs\n"
+        "  (such as the *8x8*, *.f08* and *-08* fonts in /usr/share/consolefonts); of\n"
+        "  a font with more than 256 glyphs, the first 256 are taken;\n"
+        "- a PNG glyph sheet: 16x16 cells of 8x8 pixels, glyph 0 at the top left, row\n"
+        "  by row, 128x128 pixels in all.  A sheet may be scaled by a whole number up\n"
+        "  to 32 (256x256, 384x384, ...) when every font pixel is a square block that\n"
+        "  is all dark or all light.  A sheet with one-pixel grid lines around the\n"
+        "  cells, as 'os64-font export --grid' draws it, is 17 pixels larger (145x145\n"
+        "  at scale 1); the grid lines are not looked at.\n"
+        "\n"
+        "A pixel of a sheet is set when it is dark: when its luminance\n"
+        "0.299 R + 0.587 G + 0.114 B, taken from the stored values after blending the\n"
+        "pixel over white by its alpha, is below 128 on a scale of 0 to 255.  Grey,\n"
+        "RGB and palette images, with or without alpha, are all read.\n"
+        "\n"
+        "Options:\n"
+        "  --force    replace OUTPUT.pf if it exists\n";
+
+static const char export_help[] =
+        "usage: os64-font export [--force] [--scale N] [--grid] FONT.pf OUTPUT.png\n"
+        "\n"
+        "Draws the font table FONT.pf as a PNG glyph sheet to edit in an image editor:\n"
+        "16x16 cells of 8x8 pixels, glyph 0 at the top left, row by row, black glyph\n"
+        "pixels on white, in greyscale.  'os64-font import' reads the sheet back into\n"
+        "the same bytes.\n"
+        "\n"
+        "Options:\n"
+        "  --scale N  draw every font pixel as an N x N block, N from 1 to 32\n"
+        "             (default 1: a sheet of 128x128 pixels)\n"
+        "  --grid     draw light grey one-pixel lines around the cells (17 pixels more)\n"
+        "  --force    replace OUTPUT.png if it exists\n";
+
+static const char show_help[] =
+        "usage: os64-font show [--columns N] FONT.pf [TEXT]\n"
+        "\n"
+        "Draws the font table FONT.pf in the terminal with Unicode block characters,\n"
+        "two pixel rows a line: the whole table of 256 glyphs, each row headed by the\n"
+        "code of its first glyph in hexadecimal, or TEXT set in the font.  Every byte\n"
+        "of TEXT is one character code, so ASCII text shows as written; a line feed\n"
+        "starts a new line; put -- before a TEXT that begins with '-'.  The terminal\n"
+        "must show UTF-8.\n"
+        "\n"
+        "Options:\n"
+        "  --columns N  glyphs a row of the table, from 1 to 16 (default 16, which\n"
+        "               takes 146 columns of the terminal; 8 fits into 80)\n";
+
+static const char extract_help[] =
+        "usage: os64-font extract [--force] IMAGE OUTPUT.pf\n"
+        "\n"
+        "Copies the 2048-byte built-in font table out of IMAGE, an unpatched menu image\n"
+        "such as OS64.bak, as the starting point for a new font.  The table is found\n"
+        "as os64-fontpatch finds it: by its first 32 bytes.\n"
+        "\n"
+        "Options:\n"
+        "  --force    replace OUTPUT.pf if it exists\n";
+
+static const char check_help[] =
+        "usage: os64-font check IMAGE\n"
+        "\n"
+        "Computes the boot checksum of IMAGE over its data region (bytes 0x1000 to\n"
+        "0x100FFF; missing bytes count as zeros), prints it under the one stored in\n"
+        "the header at 0x10 and 0x14, and says whether the two match.  It also says\n"
+        "whether the boot code (bytes 0x40 to 0xFFF) is the 6102 one, by its CRC-32\n"
+        "90BB6CB5, and warns when it is not: this checksum is only valid for that\n"
+        "boot code.\n"
+        "\n"
+        "Exit status: 0 when the checksums match, 1 when they do not or on an error.\n";
+
+// The options a command takes.
+enum {
+	takes_force = 1,
+	takes_scale = 2,
+	takes_grid = 4,
+	takes_columns = 8,
+};
+
+struct arguments {
+	std::vector<const char*> operands;
+	bool help = false;
+	bool force = false;
+	bool grid = false;
+	unsigned scale = 1;
+	unsigned columns = 16;
+};
+
+static void usage_error(const char* command, const std::string& message)
+{
+	report_error(std::string(command) + ": " + message + "; see 'os64-font " + command +
+	             " --help'");
+}
+
+// Reads a decimal number from low to high, digits only.
+static bool parse_number(const char* text, unsigned low, unsigned high, unsigned* value)
+{
+	if (*text == '\0' || std::strlen(text) > 6)
+		return false;
+	unsigned n = 0;
+	for (const char* p = text; *p != '\0'; p++) {
+		if (*p < '0' || *p > '9')
+			return false;
+		n = n * 10 + (unsigned)(*p - '0');
+	}
+	if (n < low || n > high)
+		return false;
+	*value = n;
+	return true;
+}
+
+// Handles an option that takes a number, as "--name N" or "--name=N".
+static bool number_option(const char* command, const char* name, unsigned low, unsigned high,
+                          int argc, char** argv, int* i, unsigned* value)
+{
+	const char* arg = argv[*i];
+	std::size_t length = std::strlen(name);
+	const char* text = nullptr;
+	if (arg[length] == '=')
+		text = arg + length + 1;
+	else if (*i + 1 < argc)
+		text = argv[++*i];
+	if (text == nullptr || !parse_number(text, low, high, value)) {
+		usage_error(command, std::string(name) + " needs a whole number from " +
+		                             std::to_string(low) + " to " + std::to_string(high) +
+		                             (text != nullptr ? std::string(", not '") + text + "'"
+		                                              : std::string()));
+		return false;
+	}
+	return true;
+}
+
+static bool is_option(const char* arg, const char* name)
+{
+	std::size_t length = std::strlen(name);
+	return std::strncmp(arg, name, length) == 0 && (arg[length] == '\0' || arg[length] == '=');
+}
+
+// Splits the arguments after the command name into options and operands.
+// Options may stand anywhere; "--" ends them, and a lone "-" is an operand.
+static bool parse_arguments(const char* command, int accepted, int argc, char** argv,
+                            arguments* args)
+{
+	bool options_ended = false;
+	for (int i = 2; i < argc; i++) {
+		const char* arg = argv[i];
+		if (options_ended || arg[0] != '-' || arg[1] == '\0') {
+			args->operands.push_back(arg);
+		} else if (std::strcmp(arg, "--") == 0) {
+			options_ended = true;
+		} else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+			args->help = true;
+		} else if ((accepted & takes_force) && std::strcmp(arg, "--force") == 0) {
+			args->force = true;
+		} else if ((accepted & takes_grid) && std::strcmp(arg, "--grid") == 0) {
+			args->grid = true;
+		} else if ((accepted & takes_scale) && is_option(arg, "--scale")) {
+			if (!number_option(command, "--scale", 1, 32, argc, argv, &i, &args->scale))
+				return false;
+		} else if ((accepted & takes_columns) && is_option(arg, "--columns")) {
+			if (!number_option(command, "--columns", 1, 16, argc, argv, &i, &args->columns))
+				return false;
+		} else {
+			usage_error(command, std::string("unknown option '") + arg + "'");
+			return false;
+		}
+	}
+	return true;
+}
+
+// Checks the number of operands: needed names those that must be given,
+// allowed all that may be.
+static bool operand_count_ok(const char* command, const arguments& args, std::size_t low,
+                             std::size_t high, const char* needed, const char* allowed)
+{
+	if (args.operands.size() < low) {
+		usage_error(command, std::string("needs ") + needed);
+		return false;
+	}
+	if (args.operands.size() > high) {
+		usage_error(command, std::string("takes only ") + allowed + ", but was also given '" +
+		                             args.operands[high] + "'");
+		return false;
+	}
+	return true;
+}
+
+int main(int argc, char** argv)
+{
+	platform_start(&argc, &argv);
+	if (argc < 2) {
+		report_error("no command given; see 'os64-font --help'");
+		return 1;
+	}
+	const char* command = argv[1];
+	if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+		std::fputs(main_help, stdout);
+		return 0;
+	}
+	if (std::strcmp(command, "--version") == 0) {
+		std::printf("os64-font %s\n", OS64_FONT_VERSION);
+		return 0;
+	}
+
+	const char* help = nullptr;
+	int accepted = 0;
+	if (std::strcmp(command, "import") == 0) {
+		help = import_help;
+		accepted = takes_force;
+	} else if (std::strcmp(command, "export") == 0) {
+		help = export_help;
+		accepted = takes_force | takes_scale | takes_grid;
+	} else if (std::strcmp(command, "show") == 0) {
+		help = show_help;
+		accepted = takes_columns;
+	} else if (std::strcmp(command, "extract") == 0) {
+		help = extract_help;
+		accepted = takes_force;
+	} else if (std::strcmp(command, "check") == 0) {
+		help = check_help;
+	} else {
+		report_error(std::string("unknown command '") + command + "'; see 'os64-font --help'");
+		return 1;
+	}
+
+	arguments args;
+	if (!parse_arguments(command, accepted, argc, argv, &args))
+		return 1;
+	if (args.help) {
+		std::fputs(help, stdout);
+		return 0;
+	}
+	const std::vector<const char*>& op = args.operands;
+	if (std::strcmp(command, "import") == 0) {
+		if (!operand_count_ok(command, args, 2, 2, "INPUT and OUTPUT.pf",
+		                      "INPUT and OUTPUT.pf"))
+			return 1;
+		return import_command(op[0], op[1], args.force);
+	}
+	if (std::strcmp(command, "export") == 0) {
+		if (!operand_count_ok(command, args, 2, 2, "FONT.pf and OUTPUT.png",
+		                      "FONT.pf and OUTPUT.png"))
+			return 1;
+		return export_command(op[0], op[1], args.scale, args.grid, args.force);
+	}
+	if (std::strcmp(command, "show") == 0) {
+		if (!operand_count_ok(command, args, 1, 2, "FONT.pf", "FONT.pf and one TEXT"))
+			return 1;
+		std::string text = op.size() > 1 ? op[1] : "";
+		return show_command(op[0], op.size() > 1 ? &text : nullptr, args.columns);
+	}
+	if (std::strcmp(command, "extract") == 0) {
+		if (!operand_count_ok(command, args, 2, 2, "IMAGE and OUTPUT.pf",
+		                      "IMAGE and OUTPUT.pf"))
+			return 1;
+		return extract_command(op[0], op[1], args.force);
+	}
+	if (!operand_count_ok(command, args, 1, 1, "IMAGE", "IMAGE"))
+		return 1;
+	return check_command(op[0]);
+}

@@ -1,0 +1,760 @@
+// Unit tests of the font formats of os64-font: PSF fonts, gzip, PNG glyph
+// sheets and terminal drawing.
+#include "font_formats.h"
+#include "png_fixture.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <dirent.h>
+#include <stdexcept>
+
+namespace {
+
+const std::uint8_t signature[32] = {
+	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x81, 0xA5, 0x81, 0xBD,
+	0x99, 0x81, 0x7E, 0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E, 0x6C, 0xFE,
+	0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
+};
+
+// Glyph bytes that differ from glyph to glyph and use every bit.
+byte_buffer pattern(std::size_t size, std::uint32_t seed)
+{
+	byte_buffer data(size);
+	for (std::size_t i = 0; i < size; i++) {
+		seed = seed * 1664525u + 1013904223u;
+		data[i] = (std::uint8_t)(seed >> 24);
+	}
+	return data;
+}
+
+byte_buffer psf1(std::uint8_t mode, std::uint8_t height, const byte_buffer& glyphs)
+{
+	byte_buffer data = {0x36, 0x04, mode, height};
+	data.insert(data.end(), glyphs.begin(), glyphs.end());
+	return data;
+}
+
+void put_le32(byte_buffer* data, std::size_t at, std::uint32_t value)
+{
+	for (int k = 0; k < 4; k++)
+		(*data)[at + k] = (std::uint8_t)(value >> (8 * k));
+}
+
+byte_buffer psf2(std::uint32_t header_size, std::uint32_t count, std::uint32_t glyph_bytes,
+                 std::uint32_t height, std::uint32_t width, const byte_buffer& glyphs,
+                 std::uint32_t version = 0)
+{
+	byte_buffer data(header_size < 32 ? 32 : header_size, 0xEE);
+	const std::uint8_t magic[4] = {0x72, 0xB5, 0x4A, 0x86};
+	std::memcpy(data.data(), magic, 4);
+	put_le32(&data, 4, version);
+	put_le32(&data, 8, header_size);
+	put_le32(&data, 12, 0);
+	put_le32(&data, 16, count);
+	put_le32(&data, 20, glyph_bytes);
+	put_le32(&data, 24, height);
+	put_le32(&data, 28, width);
+	data.insert(data.end(), glyphs.begin(), glyphs.end());
+	return data;
+}
+
+byte_buffer gzip_bytes(const byte_buffer& data)
+{
+	z_stream z;
+	std::memset(&z, 0, sizeof z);
+	if (deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+		throw std::runtime_error("deflateInit2 failed");
+	byte_buffer out(deflateBound(&z, (uLong)data.size()) + 64);
+	z.next_in = const_cast<Bytef*>(data.data());
+	z.avail_in = (uInt)data.size();
+	z.next_out = out.data();
+	z.avail_out = (uInt)out.size();
+	if (deflate(&z, Z_FINISH) != Z_STREAM_END)
+		throw std::runtime_error("deflate failed");
+	out.resize(z.total_out);
+	deflateEnd(&z);
+	return out;
+}
+
+struct imported {
+	bool ok = false;
+	import_result result;
+	std::string error;
+};
+
+imported run_import(const byte_buffer& data)
+{
+	imported r;
+	r.ok = import_font(data, &r.result, &r.error);
+	return r;
+}
+
+byte_buffer first_bytes(const byte_buffer& data, std::size_t from, std::size_t count)
+{
+	return byte_buffer(data.begin() + (std::ptrdiff_t)from,
+	                   data.begin() + (std::ptrdiff_t)(from + count));
+}
+
+} // namespace
+
+// PSF fonts
+
+TEST(Psf, Psf1With256Glyphs)
+{
+	byte_buffer glyphs = pattern(2048, 1);
+	imported r = run_import(psf1(0, 8, glyphs));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, glyphs);
+	EXPECT_EQ(r.result.kind, "PSF1 font");
+	EXPECT_EQ(r.result.glyphs, 256u);
+	EXPECT_FALSE(r.result.gzip);
+	EXPECT_EQ(r.result.scale, 0u);
+}
+
+TEST(Psf, Psf1With512GlyphsAndUnicodeTableGivesTheFirst256)
+{
+	byte_buffer glyphs = pattern(4096, 2);
+	byte_buffer data = psf1(0x03, 8, glyphs);
+	// A Unicode table follows the glyphs; it plays no part.
+	byte_buffer unicode = pattern(700, 3);
+	data.insert(data.end(), unicode.begin(), unicode.end());
+	imported r = run_import(data);
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, first_bytes(glyphs, 0, 2048));
+	EXPECT_EQ(r.result.glyphs, 512u);
+}
+
+TEST(Psf, Psf1WithWrongGlyphHeightIsRefused)
+{
+	imported r = run_import(psf1(0, 16, pattern(4096, 4)));
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "PSF1 font with 8x16 glyphs; a font table needs 8x8 glyphs");
+	r = run_import(psf1(0, 0, byte_buffer()));
+	EXPECT_EQ(r.error, "PSF1 font with 8x0 glyphs; a font table needs 8x8 glyphs");
+}
+
+TEST(Psf, TruncatedPsf1IsRefused)
+{
+	byte_buffer data = psf1(0, 8, pattern(2047, 5));
+	imported r = run_import(data);
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "truncated PSF1 font: its header promises 256 glyphs of 8 bytes "
+	                   "(2048 bytes), but only 2047 follow it");
+	r = run_import(psf1(1, 8, pattern(3000, 5)));
+	EXPECT_EQ(r.error, "truncated PSF1 font: its header promises 512 glyphs of 8 bytes "
+	                   "(4096 bytes), but only 3000 follow it");
+	r = run_import(byte_buffer{0x36, 0x04, 0x00});
+	EXPECT_EQ(r.error, "truncated PSF1 font: its header is cut short");
+}
+
+TEST(Psf, Psf2With8x8Glyphs)
+{
+	byte_buffer glyphs = pattern(2048, 6);
+	imported r = run_import(psf2(32, 256, 8, 8, 8, glyphs));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, glyphs);
+	EXPECT_EQ(r.result.kind, "PSF2 font");
+	EXPECT_EQ(r.result.glyphs, 256u);
+}
+
+TEST(Psf, Psf2GlyphsStartWhereTheHeaderSizeSays)
+{
+	// A longer header than the usual 32 bytes: its extra bytes are 0xEE.
+	byte_buffer glyphs = pattern(600 * 8, 7);
+	imported r = run_import(psf2(48, 600, 8, 8, 8, glyphs));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, first_bytes(glyphs, 0, 2048));
+	EXPECT_EQ(r.result.glyphs, 600u);
+}
+
+TEST(Psf, Psf2WithTooFewGlyphsIsRefused)
+{
+	imported r = run_import(psf2(32, 128, 8, 8, 8, pattern(1024, 8)));
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "PSF2 font with 128 glyphs; a font table needs 256");
+}
+
+TEST(Psf, Psf2WithGlyphsOfOtherSizesIsRefused)
+{
+	imported r = run_import(psf2(32, 256, 8, 8, 6, pattern(2048, 9)));
+	EXPECT_EQ(r.error, "PSF2 font with 6x8 glyphs; a font table needs 8x8 glyphs");
+	r = run_import(psf2(32, 256, 12, 12, 8, pattern(3072, 9)));
+	EXPECT_EQ(r.error, "PSF2 font with 8x12 glyphs; a font table needs 8x8 glyphs");
+	r = run_import(psf2(32, 256, 32, 16, 16, pattern(8192, 9)));
+	EXPECT_EQ(r.error, "PSF2 font with 16x16 glyphs; a font table needs 8x8 glyphs");
+	EXPECT_FALSE(r.ok);
+}
+
+TEST(Psf, DamagedPsf2HeadersAreRefused)
+{
+	byte_buffer glyphs = pattern(2048, 10);
+	imported r = run_import(psf2(32, 256, 8, 8, 8, glyphs, 1));
+	EXPECT_EQ(r.error, "PSF2 font of the unknown version 1");
+	r = run_import(psf2(20, 256, 8, 8, 8, glyphs));
+	EXPECT_EQ(r.error, "damaged PSF2 font: its header claims to be 20 bytes long, less than "
+	                   "the 32 it has");
+	r = run_import(psf2(32, 256, 16, 8, 8, glyphs));
+	EXPECT_EQ(r.error, "damaged PSF2 font: its 8x8 glyphs are said to take 16 bytes each "
+	                   "instead of 8");
+	r = run_import(psf2(32, 256, 8, 8, 8, glyphs));
+	EXPECT_TRUE(r.ok);
+}
+
+TEST(Psf, TruncatedPsf2IsRefused)
+{
+	imported r = run_import(psf2(32, 300, 8, 8, 8, pattern(2400 - 1, 11)));
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "truncated PSF2 font: its header promises 300 glyphs of 8 bytes "
+	                   "(2400 bytes), but only 2399 follow it");
+	// A header size beyond the end of the file.
+	byte_buffer data = psf2(32, 256, 8, 8, 8, byte_buffer());
+	put_le32(&data, 8, 4096);
+	r = run_import(data);
+	EXPECT_EQ(r.error, "truncated PSF2 font: its header promises 256 glyphs of 8 bytes "
+	                   "(2048 bytes), but only 0 follow it");
+	byte_buffer header = psf2(32, 256, 8, 8, 8, byte_buffer());
+	header.resize(31);
+	r = run_import(header);
+	EXPECT_EQ(r.error, "truncated PSF2 font: its header is cut short");
+}
+
+// gzip
+
+TEST(Gzip, CompressedFontsAreRead)
+{
+	byte_buffer glyphs = pattern(2048, 12);
+	imported r = run_import(gzip_bytes(psf1(0, 8, glyphs)));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_TRUE(r.result.gzip);
+	EXPECT_EQ(r.result.table, glyphs);
+	r = run_import(gzip_bytes(psf2(32, 256, 8, 8, 8, glyphs)));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, glyphs);
+}
+
+TEST(Gzip, TruncatedAndDamagedDataIsRefused)
+{
+	byte_buffer gz = gzip_bytes(psf1(0, 8, pattern(2048, 13)));
+	byte_buffer cut(gz.begin(), gz.begin() + (std::ptrdiff_t)(gz.size() / 2));
+	imported r = run_import(cut);
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "truncated gzip data");
+	// Without its 8-byte trailer the stream is just as incomplete.
+	cut.assign(gz.begin(), gz.end() - 8);
+	EXPECT_EQ(run_import(cut).error, "truncated gzip data");
+	// A wrong CRC in the trailer.
+	byte_buffer damaged = gz;
+	damaged[damaged.size() - 8] ^= 0xFF;
+	r = run_import(damaged);
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "damaged gzip data: incorrect data check");
+}
+
+TEST(Gzip, OutputLimitIsEnforced)
+{
+	byte_buffer data(5000, 0x55);
+	byte_buffer out;
+	std::string error;
+	EXPECT_FALSE(gunzip(gzip_bytes(data), 4999, &out, &error));
+	EXPECT_EQ(error, "gzip data that decompresses to more than 4999 bytes");
+	error.clear();
+	EXPECT_TRUE(gunzip(gzip_bytes(data), 5000, &out, &error)) << error;
+	EXPECT_EQ(out, data);
+}
+
+TEST(Import, EmptyAndUnknownInputsAreRefused)
+{
+	EXPECT_EQ(run_import(byte_buffer()).error, "empty file");
+	EXPECT_EQ(run_import(gzip_bytes(byte_buffer())).error, "gzip file that holds nothing");
+	EXPECT_EQ(run_import(byte_buffer{'G', 'I', 'F', '8', '9', 'a'}).error,
+	          "neither a PSF font nor a PNG image (it starts with 47 49 46 38)");
+	EXPECT_EQ(run_import(byte_buffer{0x36}).error,
+	          "neither a PSF font nor a PNG image (it starts with 36)");
+	// A raw font table is what import makes; it is refused with a hint.
+	byte_buffer table = pattern(2048, 14);
+	table[0] = 0x00;
+	table[1] = 0x18;
+	table[2] = 0x3C;
+	table[3] = 0x7E;
+	EXPECT_EQ(run_import(table).error, "neither a PSF font nor a PNG image (it starts with 00 18 "
+	                                   "3C 7E); a raw font table of 2048 bytes needs no import");
+	table.pop_back();
+	EXPECT_EQ(run_import(table).error, "neither a PSF font nor a PNG image (it starts with 00 18 "
+	                                   "3C 7E)");
+}
+
+// PNG glyph sheets
+
+namespace {
+
+struct sheet_case {
+	const char* name;
+	int color_type;
+	int bit_depth;
+	std::vector<std::vector<std::uint16_t>> dark;
+	std::vector<std::vector<std::uint16_t>> light;
+};
+
+byte_buffer sheet_png(const byte_buffer& table, unsigned scale, bool grid, bool grid_dark,
+                      const sheet_case& c, bool interlace = false)
+{
+	unsigned size = 0;
+	std::vector<bool> dark = sheet_dark_pixels(table.data(), scale, grid, grid_dark, &size);
+	png_picture picture = sheet_picture(dark, size, c.color_type, c.bit_depth, c.dark, c.light);
+	picture.interlace = interlace;
+	return encode_png(picture);
+}
+
+} // namespace
+
+TEST(Sheet, EveryColourTypeIsRead)
+{
+	byte_buffer table = pattern(2048, 20);
+	const sheet_case cases[] = {
+		{"grey 8-bit", PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{255}}},
+		// The threshold: 127 is dark, 128 is not.
+		{"grey at the threshold", PNG_COLOR_TYPE_GRAY, 8, {{127}, {0}}, {{128}, {200}}},
+		{"grey 1-bit", PNG_COLOR_TYPE_GRAY, 1, {{0}}, {{1}}},
+		{"grey 4-bit", PNG_COLOR_TYPE_GRAY, 4, {{7}}, {{8}}},
+		{"grey 16-bit", PNG_COLOR_TYPE_GRAY, 16, {{0x7FFF}}, {{0x8000}}},
+		// Luminance weighs green most: pure red and blue are dark, pure
+		// green and yellow are light.
+		{"RGB", PNG_COLOR_TYPE_RGB, 8, {{255, 0, 0}, {0, 0, 255}, {60, 60, 60}},
+		 {{0, 255, 0}, {255, 255, 0}, {200, 200, 200}}},
+		{"RGB 16-bit", PNG_COLOR_TYPE_RGB, 16, {{0xFFFF, 0, 0}}, {{0, 0xFFFF, 0}}},
+		// Transparent pixels count as white, whatever their colour.
+		{"RGBA", PNG_COLOR_TYPE_RGB_ALPHA, 8, {{0, 0, 0, 255}, {0, 0, 0, 200}},
+		 {{0, 0, 0, 0}, {255, 255, 255, 255}, {0, 0, 0, 100}}},
+		{"grey and alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8, {{0, 255}}, {{0, 0}, {255, 255}}},
+	};
+	for (const sheet_case& c : cases) {
+		imported r = run_import(sheet_png(table, 1, false, false, c));
+		ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+		EXPECT_EQ(r.result.table, table) << c.name;
+		EXPECT_EQ(r.result.kind, "PNG glyph sheet");
+		EXPECT_EQ(r.result.scale, 1u);
+		EXPECT_FALSE(r.result.grid);
+	}
+}
+
+TEST(Sheet, PaletteImagesAreRead)
+{
+	byte_buffer table = pattern(2048, 21);
+	// Entries: white, black, red, yellow, and black made transparent.
+	sheet_case c = {"palette", PNG_COLOR_TYPE_PALETTE, 8, {{1}, {2}}, {{0}, {3}, {4}}};
+	unsigned size = 0;
+	std::vector<bool> dark = sheet_dark_pixels(table.data(), 1, false, false, &size);
+	png_picture picture = sheet_picture(dark, size, c.color_type, 8, c.dark, c.light);
+	picture.palette = {255, 255, 255, 0, 0, 0, 255, 0, 0, 255, 255, 0, 0, 0, 0};
+	picture.palette_alpha = {255, 255, 255, 255, 0};
+	imported r = run_import(encode_png(picture));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, table);
+
+	// A 1-bit palette image as simple editors save two-colour drawings.
+	picture = sheet_picture(dark, size, PNG_COLOR_TYPE_PALETTE, 1, {{0}}, {{1}});
+	picture.palette = {0, 0, 0, 255, 255, 255};
+	r = run_import(encode_png(picture));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, table);
+}
+
+TEST(Sheet, TransparentColourKeysCountAsWhite)
+{
+	// A tRNS chunk makes one grey value or one RGB colour transparent.
+	byte_buffer table = pattern(2048, 27);
+	unsigned size = 0;
+	std::vector<bool> dark = sheet_dark_pixels(table.data(), 1, false, false, &size);
+	png_picture picture =
+	        sheet_picture(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{10}, {255}});
+	picture.transparent = {10};
+	imported r = run_import(encode_png(picture));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, table);
+
+	picture = sheet_picture(dark, size, PNG_COLOR_TYPE_RGB, 8, {{0, 0, 0}, {0, 0, 1}},
+	                        {{0, 0, 2}, {255, 255, 255}});
+	picture.transparent = {0, 0, 2};
+	r = run_import(encode_png(picture));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, table);
+}
+
+TEST(Sheet, InterlacedImagesAreRead)
+{
+	byte_buffer table = pattern(2048, 22);
+	sheet_case c = {"RGB", PNG_COLOR_TYPE_RGB, 8, {{10, 20, 30}}, {{250, 240, 230}}};
+	imported r = run_import(sheet_png(table, 2, false, false, c, true));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, table);
+	EXPECT_EQ(r.result.scale, 2u);
+}
+
+TEST(Sheet, ScaledSheetsAndGridLines)
+{
+	byte_buffer table = pattern(2048, 23);
+	sheet_case c = {"grey", PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{255}}};
+	for (unsigned scale : {1u, 2u, 3u, 5u}) {
+		for (bool grid : {false, true}) {
+			// Grid lines are skipped whatever their colour.
+			imported r = run_import(sheet_png(table, scale, grid, scale % 2 == 1, c));
+			ASSERT_TRUE(r.ok) << scale << " " << grid << ": " << r.error;
+			EXPECT_EQ(r.result.table, table);
+			EXPECT_EQ(r.result.scale, scale);
+			EXPECT_EQ(r.result.grid, grid);
+		}
+	}
+}
+
+TEST(Sheet, BlocksOfMixedPixelsAreRefused)
+{
+	byte_buffer table(2048, 0);
+	table[0x41 * 8 + 3] = 0x20; // glyph 0x41, row 3, column 2
+	unsigned size = 0;
+	std::vector<bool> dark = sheet_dark_pixels(table.data(), 4, false, false, &size);
+	ASSERT_EQ(size, 512u);
+	// One pixel of that 4x4 block turns light.
+	unsigned x0 = 1 * 32 + 2 * 4;
+	unsigned y0 = 4 * 32 + 3 * 4;
+	ASSERT_TRUE(dark[(y0 + 3) * size + x0 + 1]);
+	dark[(y0 + 3) * size + x0 + 1] = false;
+	imported r = run_import(
+	        encode_png(sheet_picture(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{255}})));
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "glyph 65 (0x41), row 3, column 2 (the 4x4 block at x=40, y=140) is "
+	                   "partly dark and partly light; at scale 4 every font pixel must be a "
+	                   "block of one kind");
+	// A stray dark pixel in a light block is refused just the same.
+	dark[(y0 + 3) * size + x0 + 1] = true;
+	dark[5 * size + 6] = true;
+	r = run_import(
+	        encode_png(sheet_picture(dark, size, PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{255}})));
+	EXPECT_EQ(r.error, "glyph 0 (0x00), row 1, column 1 (the 4x4 block at x=4, y=4) is "
+	                   "partly dark and partly light; at scale 4 every font pixel must be a "
+	                   "block of one kind");
+}
+
+TEST(Sheet, WrongSizesAreRefused)
+{
+	const std::string rule = "a glyph sheet is 128x128 pixels or a whole multiple of that "
+	                         "such as 256x256, up to 4096x4096 (with grid lines 17 more, "
+	                         "such as 145x145)";
+	struct size_case {
+		unsigned width;
+		unsigned height;
+	};
+	for (size_case s : {size_case{100, 100}, size_case{128, 256}, size_case{129, 129},
+	                    size_case{127, 127}, size_case{17, 17}, size_case{1, 1},
+	                    size_case{144, 144}}) {
+		png_picture picture;
+		picture.width = s.width;
+		picture.height = s.height;
+		picture.color_type = PNG_COLOR_TYPE_GRAY;
+		picture.samples.assign((std::size_t)s.width * s.height, 255);
+		imported r = run_import(encode_png(picture));
+		EXPECT_FALSE(r.ok);
+		EXPECT_EQ(r.error, "PNG image of " + std::to_string(s.width) + "x" +
+		                           std::to_string(s.height) + " pixels; " + rule);
+	}
+}
+
+TEST(Sheet, ScalesAbove32AreRefusedBeforeThePixelsAreRead)
+{
+	// A 128x128 sheet whose header claims 4224x4224 pixels (scale 33):
+	// only the header is read before the size is refused.
+	png_picture picture;
+	picture.width = 128;
+	picture.height = 128;
+	picture.color_type = PNG_COLOR_TYPE_GRAY;
+	picture.samples.assign(128 * 128, 255);
+	byte_buffer png = encode_png(picture);
+	ASSERT_TRUE(run_import(png).ok);
+	// The IHDR chunk: length at 8, type at 12, width at 16, height at 20,
+	// and the CRC of type and data at 29.
+	for (int k = 0; k < 4; k++) {
+		png[16 + k] = (std::uint8_t)(4224u >> (24 - 8 * k));
+		png[20 + k] = (std::uint8_t)(4224u >> (24 - 8 * k));
+	}
+	std::uint32_t crc = (std::uint32_t)crc32(0L, &png[12], 17);
+	for (int k = 0; k < 4; k++)
+		png[29 + k] = (std::uint8_t)(crc >> (24 - 8 * k));
+	imported r = run_import(png);
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error.substr(0, 33), "PNG image of 4224x4224 pixels; a ");
+}
+
+TEST(Sheet, DamagedPngsAreRefused)
+{
+	byte_buffer table = pattern(2048, 24);
+	sheet_case c = {"grey", PNG_COLOR_TYPE_GRAY, 8, {{0}}, {{255}}};
+	byte_buffer png = sheet_png(table, 1, false, false, c);
+	byte_buffer cut(png.begin(), png.begin() + (std::ptrdiff_t)(png.size() / 2));
+	imported r = run_import(cut);
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "damaged PNG image: the file ends in the middle of the image");
+	// Only the signature.
+	cut.assign(png.begin(), png.begin() + 8);
+	EXPECT_EQ(run_import(cut).error, "damaged PNG image: the file ends in the middle of the "
+	                                 "image");
+	// A damaged header chunk fails its CRC check.
+	byte_buffer damaged = png;
+	damaged[17] ^= 0x01;
+	r = run_import(damaged);
+	EXPECT_FALSE(r.ok);
+	EXPECT_EQ(r.error, "damaged PNG image: IHDR: CRC error");
+}
+
+TEST(Sheet, WrittenSheetsLookAsDescribed)
+{
+	byte_buffer table = pattern(2048, 25);
+	for (unsigned scale : {1u, 3u}) {
+		for (bool grid : {false, true}) {
+			byte_buffer png;
+			std::string error;
+			ASSERT_TRUE(write_sheet(table.data(), scale, grid, &png, &error)) << error;
+			unsigned width = 0;
+			unsigned height = 0;
+			byte_buffer pixels = decode_grey_png(png, &width, &height);
+			unsigned size = 0;
+			std::vector<bool> dark = sheet_dark_pixels(table.data(), scale, grid, false,
+			                                           &size);
+			ASSERT_EQ(width, size);
+			ASSERT_EQ(height, size);
+			unsigned cell = 8 * scale + (grid ? 1 : 0);
+			for (unsigned y = 0; y < size; y++) {
+				for (unsigned x = 0; x < size; x++) {
+					bool on_grid = grid && (x % cell == 0 || y % cell == 0);
+					std::uint8_t want = on_grid ? 0xB0 : dark[y * size + x] ? 0 : 255;
+					ASSERT_EQ(pixels[y * size + x], want) << x << "," << y;
+				}
+			}
+			// Reading the sheet back gives the same bytes.
+			imported r = run_import(png);
+			ASSERT_TRUE(r.ok) << r.error;
+			EXPECT_EQ(r.result.table, table);
+		}
+	}
+}
+
+TEST(Sheet, WrittenSheetsAreGreyscaleAndSmall)
+{
+	byte_buffer png;
+	std::string error;
+	ASSERT_TRUE(write_sheet(pattern(2048, 26).data(), 1, false, &png, &error));
+	ASSERT_GT(png.size(), 26u);
+	EXPECT_EQ(png[24], 8);                   // bit depth
+	EXPECT_EQ(png[25], PNG_COLOR_TYPE_GRAY); // colour type
+	EXPECT_FALSE(write_sheet(pattern(2048, 26).data(), 0, false, &png, &error));
+	EXPECT_EQ(error, "the scale must be from 1 to 32");
+	EXPECT_FALSE(write_sheet(pattern(2048, 26).data(), 33, true, &png, &error));
+}
+
+// Drawing in the terminal
+
+namespace {
+
+// The first four glyphs are the signature; 'A' and 'B' are drawn here.
+byte_buffer drawing_font()
+{
+	byte_buffer table(2048, 0);
+	std::memcpy(table.data(), signature, 32);
+	const std::uint8_t a[8] = {0x18, 0x3C, 0x66, 0x66, 0x7E, 0x66, 0x66, 0x00};
+	const std::uint8_t b[8] = {0xFC, 0x66, 0x66, 0x7C, 0x66, 0x66, 0xFC, 0x00};
+	std::memcpy(&table['A' * 8], a, 8);
+	std::memcpy(&table['B' * 8], b, 8);
+	return table;
+}
+
+std::vector<std::string> lines_of(const std::string& text)
+{
+	std::vector<std::string> lines;
+	std::size_t start = 0;
+	while (start < text.size()) {
+		std::size_t end = text.find('\n', start);
+		if (end == std::string::npos)
+			end = text.size();
+		lines.push_back(text.substr(start, end - start));
+		start = end + 1;
+	}
+	return lines;
+}
+
+} // namespace
+
+TEST(Render, TextIsSetGlyphBesideGlyph)
+{
+	byte_buffer table = drawing_font();
+	EXPECT_EQ(render_text(table.data(), "AB"),
+	          "  ▄██▄  ▀██▀▀█▄\n"
+	          " ██  ██  ██▄▄█▀\n"
+	          " ██▀▀██  ██  ██\n"
+	          " ▀▀  ▀▀ ▀▀▀▀▀▀\n");
+	// A line feed starts a new line of glyphs; an empty glyph is blank.
+	EXPECT_EQ(render_text(table.data(), "\x01\n\x03 "),
+	          "▄▀▀▀▀▀▀▄\n"
+	          "█ ▀  ▀ █\n"
+	          "█ ▀██▀ █\n"
+	          "▀▄▄▄▄▄▄▀\n"
+	          "▄██▄██▄\n"
+	          "███████\n"
+	          " ▀███▀\n"
+	          "   ▀\n");
+	EXPECT_EQ(render_text(table.data(), ""), "\n\n\n\n");
+}
+
+TEST(Render, TableShowsEveryGlyphUnderItsCode)
+{
+	byte_buffer table = drawing_font();
+	std::vector<std::string> lines = lines_of(render_table(table.data(), 16));
+	ASSERT_EQ(lines.size(), 1u + 16u * 5u);
+	EXPECT_EQ(lines[0], "   0        1        2        3        4        5        6        7"
+	                    "        8        9        A        B        C        D        E"
+	                    "        F");
+	EXPECT_EQ(lines[1], "");
+	EXPECT_EQ(lines[2], "00          ▄▀▀▀▀▀▀▄ ▄██████▄ ▄██▄██▄");
+	EXPECT_EQ(lines[3], "            █ ▀  ▀ █ ██▄██▄██ ███████");
+	EXPECT_EQ(lines[4], "            █ ▀██▀ █ ██▄  ▄██  ▀███▀");
+	EXPECT_EQ(lines[5], "            ▀▄▄▄▄▄▄▀ ▀██████▀    ▀");
+	EXPECT_EQ(lines[6], "");
+	EXPECT_EQ(lines[7], "10");
+	// Row 0x40 holds 'A' (0x41) and 'B' (0x42) in its second and third cell.
+	EXPECT_EQ(lines[1 + 4 * 5 + 1], "40            ▄██▄   ▀██▀▀█▄");
+	EXPECT_EQ(lines[1 + 4 * 5 + 4], "             ▀▀  ▀▀  ▀▀▀▀▀▀");
+}
+
+TEST(Render, TableWithFewerColumns)
+{
+	byte_buffer table = drawing_font();
+	std::vector<std::string> lines = lines_of(render_table(table.data(), 8));
+	ASSERT_EQ(lines.size(), 1u + 32u * 5u);
+	EXPECT_EQ(lines[0], "   0        1        2        3        4        5        6        7");
+	EXPECT_EQ(lines[7], "08");
+	EXPECT_EQ(lines[1 + 8 * 5 + 1], "40            ▄██▄   ▀██▀▀█▄");
+	// 3 columns: the last row holds the one glyph left over, 0xFF.
+	lines = lines_of(render_table(table.data(), 3));
+	ASSERT_EQ(lines.size(), 1u + 86u * 5u);
+	EXPECT_EQ(lines[lines.size() - 4], "FF");
+}
+
+// Real console fonts
+
+namespace {
+
+const char consolefonts[] = "/usr/share/consolefonts";
+
+// Reads a console font the independent way, through zlib's gz functions,
+// which also read files that are not compressed.
+bool read_console_font(const std::string& path, byte_buffer* data)
+{
+	gzFile file = gzopen(path.c_str(), "rb");
+	if (file == nullptr)
+		return false;
+	data->clear();
+	std::uint8_t chunk[8192];
+	int n = 0;
+	while ((n = gzread(file, chunk, sizeof chunk)) > 0)
+		data->insert(data->end(), chunk, chunk + n);
+	gzclose(file);
+	return n == 0;
+}
+
+// The file as it is on disk, compressed or not.
+byte_buffer read_raw_file(const std::string& path)
+{
+	byte_buffer data;
+	std::FILE* f = std::fopen(path.c_str(), "rb");
+	if (f == nullptr)
+		throw std::runtime_error("cannot open " + path);
+	for (int c; (c = std::fgetc(f)) != EOF;)
+		data.push_back((std::uint8_t)c);
+	std::fclose(f);
+	return data;
+}
+
+std::vector<std::string> console_font_names()
+{
+	std::vector<std::string> names;
+	DIR* dir = opendir(consolefonts);
+	if (dir == nullptr)
+		return names;
+	while (dirent* entry = readdir(dir)) {
+		std::string name = entry->d_name;
+		if (name.find(".psf") != std::string::npos)
+			names.push_back(name);
+	}
+	closedir(dir);
+	return names;
+}
+
+std::uint32_t le32(const byte_buffer& d, std::size_t at)
+{
+	return (std::uint32_t)d[at] | (std::uint32_t)d[at + 1] << 8 | (std::uint32_t)d[at + 2] << 16 |
+	       (std::uint32_t)d[at + 3] << 24;
+}
+
+} // namespace
+
+TEST(ConsoleFonts, EveryInstalledFontIsImportedOrRefusedForWhatItIs)
+{
+	std::vector<std::string> names = console_font_names();
+	if (names.empty())
+		GTEST_SKIP() << "no PSF fonts in " << consolefonts << " (Debian package console-data)";
+	unsigned imported_count = 0;
+	unsigned refused_count = 0;
+	for (const std::string& name : names) {
+		std::string path = std::string(consolefonts) + "/" + name;
+		byte_buffer raw;
+		ASSERT_TRUE(read_console_font(path, &raw)) << name;
+		// Decode the header independently to know what to expect.
+		unsigned width = 0, height = 0, glyphs = 0, start = 0;
+		if (raw.size() >= 4 && raw[0] == 0x36 && raw[1] == 0x04) {
+			width = 8;
+			height = raw[3];
+			glyphs = (raw[2] & 1) ? 512 : 256;
+			start = 4;
+		} else if (raw.size() >= 32 && le32(raw, 0) == 0x864AB572) {
+			start = le32(raw, 8);
+			glyphs = le32(raw, 16);
+			height = le32(raw, 24);
+			width = le32(raw, 28);
+		} else {
+			continue;
+		}
+		imported r = run_import(read_raw_file(path));
+		if (width == 8 && height == 8 && glyphs >= 256) {
+			ASSERT_TRUE(r.ok) << name << ": " << r.error;
+			EXPECT_EQ(r.result.table, first_bytes(raw, start, 2048)) << name;
+			EXPECT_EQ(r.result.glyphs, glyphs) << name;
+			imported_count++;
+		} else {
+			EXPECT_FALSE(r.ok) << name;
+			std::string size = std::to_string(width) + "x" + std::to_string(height);
+			EXPECT_NE(r.error.find(" font with " + size + " glyphs; "), std::string::npos)
+			        << name << ": " << r.error;
+			refused_count++;
+		}
+	}
+	// Debian 12's console-data holds 38 fonts with 8x8 glyphs.
+	EXPECT_GE(imported_count, 30u);
+	EXPECT_GE(refused_count, 100u);
+}
+
+TEST(ConsoleFonts, SeveralStartWithTheBuiltInFontsFirstGlyphs)
+{
+	const char* starting = "iso01.f08.psf.gz";
+	const char* other = "lat0-08.psf.gz";
+	byte_buffer a, b;
+	std::string dir = consolefonts;
+	if (!read_console_font(dir + "/" + starting, &a) || !read_console_font(dir + "/" + other, &b))
+		GTEST_SKIP() << "console-data's " << starting << " and " << other << " are not installed";
+	imported r = run_import(read_raw_file(dir + "/" + starting));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_TRUE(r.result.gzip);
+	EXPECT_EQ(r.result.kind, "PSF1 font");
+	EXPECT_EQ(byte_buffer(r.result.table.begin(), r.result.table.begin() + 32),
+	          byte_buffer(signature, signature + 32));
+	EXPECT_NE(byte_buffer(b.begin() + 4, b.begin() + 36), byte_buffer(signature, signature + 32));
+}

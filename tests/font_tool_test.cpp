@@ -1,0 +1,708 @@
+// End-to-end tests of os64-font: each runs the built command in a fresh
+// folder and checks its output, its exit status and every file it leaves.
+#include "png_fixture.h"
+#include "reference_checksum.h"
+#include "run_program.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const std::uint8_t signature[32] = {
+	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x81, 0xA5, 0x81, 0xBD,
+	0x99, 0x81, 0x7E, 0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E, 0x6C, 0xFE,
+	0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
+};
+
+const std::string consolefonts = "/usr/share/consolefonts/";
+
+bytes pattern(std::size_t size, std::uint32_t seed)
+{
+	bytes data(size);
+	for (std::size_t i = 0; i < size; i++) {
+		seed = seed * 1664525u + 1013904223u;
+		data[i] = (std::uint8_t)(seed >> 24);
+	}
+	return data;
+}
+
+// Filler that never holds the signature, since it is never 0x7E.
+bytes filler(std::size_t size, std::uint32_t seed)
+{
+	bytes data = pattern(size, seed);
+	for (std::uint8_t& b : data)
+		if (b == 0x7E)
+			b = 0;
+	return data;
+}
+
+bytes with_checksum(bytes image)
+{
+	reference_words words = reference_checksum(image);
+	for (int k = 0; k < 4; k++) {
+		image[0x10 + k] = (std::uint8_t)(words.word_1 >> (24 - 8 * k));
+		image[0x14 + k] = (std::uint8_t)(words.word_2 >> (24 - 8 * k));
+	}
+	return image;
+}
+
+std::string spaced_checksum(std::uint32_t word_1, std::uint32_t word_2)
+{
+	char text[40];
+	std::snprintf(text, sizeof text, "%02X %02X %02X %02X  %02X %02X %02X %02X", word_1 >> 24,
+	              (word_1 >> 16) & 0xFF, (word_1 >> 8) & 0xFF, word_1 & 0xFF, word_2 >> 24,
+	              (word_2 >> 16) & 0xFF, (word_2 >> 8) & 0xFF, word_2 & 0xFF);
+	return text;
+}
+
+std::string hex32(std::uint32_t value)
+{
+	char text[16];
+	std::snprintf(text, sizeof text, "%08X", value);
+	return text;
+}
+
+std::uint32_t boot_code_crc(const bytes& image)
+{
+	return (std::uint32_t)crc32(0L, &image[0x40], 0x1000 - 0x40);
+}
+
+// Sets the last four bytes of the boot code so that the CRC-32 of bytes
+// 0x40 to 0xFFF becomes target.  The CRC register is run backwards from
+// the target to find the table entries the four bytes must select, then
+// forwards to find the bytes that select them.
+void force_boot_code_crc(bytes* image, std::uint32_t target)
+{
+	std::uint32_t table[256];
+	std::uint8_t by_top_byte[256];
+	for (std::uint32_t i = 0; i < 256; i++) {
+		std::uint32_t c = i;
+		for (int k = 0; k < 8; k++)
+			c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+		table[i] = c;
+		by_top_byte[c >> 24] = (std::uint8_t)i;
+	}
+	std::uint32_t reg = ~target;
+	std::uint8_t chosen[4];
+	for (int k = 3; k >= 0; k--) {
+		chosen[k] = by_top_byte[reg >> 24];
+		reg = (reg ^ table[chosen[k]]) << 8;
+	}
+	reg = ~(std::uint32_t)crc32(0L, &(*image)[0x40], 0x1000 - 0x40 - 4);
+	for (int k = 0; k < 4; k++) {
+		(*image)[0x1000 - 4 + k] = (std::uint8_t)((reg ^ chosen[k]) & 0xFF);
+		reg = (reg >> 8) ^ table[chosen[k]];
+	}
+}
+
+// Reads a console font through zlib's gz functions, apart from the tool.
+bool read_console_font(const std::string& name, bytes* data)
+{
+	gzFile file = gzopen((consolefonts + name).c_str(), "rb");
+	if (file == nullptr)
+		return false;
+	std::uint8_t chunk[8192];
+	int n = 0;
+	while ((n = gzread(file, chunk, sizeof chunk)) > 0)
+		data->insert(data->end(), chunk, chunk + n);
+	gzclose(file);
+	return n == 0;
+}
+
+class FontTool : public ::testing::Test {
+protected:
+	void SetUp() override { folder = make_scratch_folder(); }
+	void TearDown() override { remove_folder(folder); }
+
+	std::string path(const std::string& name) const { return folder + "/" + name; }
+	void put(const std::string& name, const bytes& data) const { write_file(path(name), data); }
+	bytes get(const std::string& name) const { return read_file(path(name)); }
+	std::vector<std::string> files() const { return list_folder(folder); }
+
+	program_result run(const std::vector<std::string>& args) const
+	{
+		std::vector<std::string> command = emulated_command(OS64_FONT_PATH);
+		command.insert(command.end(), args.begin(), args.end());
+		return run_program(folder, command);
+	}
+
+	// Writes the demo's sample image OS64.v64 and font demo.pf.
+	void make_demo() const
+	{
+		std::vector<std::string> command = emulated_command(OS64_MAKE_DEMO_PATH);
+		command.push_back("OS64.v64");
+		command.push_back("demo.pf");
+		program_result r = run_program(folder, command);
+		ASSERT_EQ(r.status, 0) << r.err;
+	}
+
+	program_result patch(const std::string& font) const
+	{
+		return run_fontpatch(folder, {font});
+	}
+
+	// Copies a console font into the folder under its own name; false
+	// when it is not installed.
+	bool put_console_font(const std::string& name) const
+	{
+		bytes data;
+		std::FILE* f = std::fopen((consolefonts + name).c_str(), "rb");
+		if (f == nullptr)
+			return false;
+		for (int c; (c = std::fgetc(f)) != EOF;)
+			data.push_back((std::uint8_t)c);
+		std::fclose(f);
+		put(name, data);
+		return true;
+	}
+
+	void expect_refused(const std::vector<std::string>& args, const std::string& error,
+	                    const std::vector<std::string>& files_after)
+	{
+		program_result r = run(args);
+		EXPECT_EQ(r.out, "");
+		EXPECT_EQ(r.err, "os64-font: " + error + "\n");
+		EXPECT_EQ(r.status, 1);
+		EXPECT_EQ(files(), files_after);
+	}
+
+	std::string folder;
+};
+
+#define NEED_CONSOLE_FONT(name)                                                               \
+	do {                                                                                  \
+		if (!put_console_font(name))                                                  \
+			GTEST_SKIP() << consolefonts << name                                  \
+			             << " is missing: install Debian's console-data package"; \
+	} while (0)
+
+} // namespace
+
+// The command line
+
+TEST_F(FontTool, HelpTexts)
+{
+	program_result r = run({"--help"});
+	EXPECT_EQ(r.out.rfind("usage: os64-font COMMAND [OPTION...] ARGUMENT...\n", 0), 0u) << r.out;
+	for (const char* command : {"import", "export", "show", "extract", "check"})
+		EXPECT_NE(r.out.find(std::string("\n  ") + command + " "), std::string::npos) << command;
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(run({"-h"}).out, r.out);
+
+	for (const char* command : {"import", "export", "show", "extract", "check"}) {
+		program_result c = run({command, "--help"});
+		EXPECT_EQ(c.out.rfind(std::string("usage: os64-font ") + command + " ", 0), 0u)
+		        << c.out;
+		EXPECT_EQ(c.err, "");
+		EXPECT_EQ(c.status, 0);
+		// Help wins over missing or extra operands.
+		EXPECT_EQ(run({command, "a", "b", "c", "-h"}).out, c.out);
+	}
+	// What import says about dark pixels.
+	EXPECT_NE(run({"import", "--help"}).out.find("is below 128 on a scale of 0 to 255"),
+	          std::string::npos);
+
+	r = run({"--version"});
+	EXPECT_EQ(r.out, std::string("os64-font ") + OS64_FONTPATCH_VERSION + "\n");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_TRUE(files().empty());
+}
+
+TEST_F(FontTool, UsageErrors)
+{
+	expect_refused({}, "no command given; see 'os64-font --help'", {});
+	expect_refused({"patch"}, "unknown command 'patch'; see 'os64-font --help'", {});
+	expect_refused({"import", "a.psf"},
+	               "import: needs INPUT and OUTPUT.pf; see 'os64-font import --help'", {});
+	expect_refused({"import", "a", "b", "c"},
+	               "import: takes only INPUT and OUTPUT.pf, but was also given 'c'; see "
+	               "'os64-font import --help'",
+	               {});
+	expect_refused({"show"}, "show: needs FONT.pf; see 'os64-font show --help'", {});
+	expect_refused({"show", "f.pf", "one", "two"},
+	               "show: takes only FONT.pf and one TEXT, but was also given 'two'; see "
+	               "'os64-font show --help'",
+	               {});
+	expect_refused({"check"}, "check: needs IMAGE; see 'os64-font check --help'", {});
+	expect_refused({"extract", "--force", "OS64.bak"},
+	               "extract: needs IMAGE and OUTPUT.pf; see 'os64-font extract --help'", {});
+	expect_refused({"export", "--scale", "0", "f.pf", "f.png"},
+	               "export: --scale needs a whole number from 1 to 32, not '0'; see "
+	               "'os64-font export --help'",
+	               {});
+	expect_refused({"export", "--scale=33", "f.pf", "f.png"},
+	               "export: --scale needs a whole number from 1 to 32, not '33'; see "
+	               "'os64-font export --help'",
+	               {});
+	expect_refused({"export", "f.pf", "f.png", "--scale"},
+	               "export: --scale needs a whole number from 1 to 32; see 'os64-font "
+	               "export --help'",
+	               {});
+	expect_refused({"show", "--columns", "2x", "f.pf"},
+	               "show: --columns needs a whole number from 1 to 16, not '2x'; see "
+	               "'os64-font show --help'",
+	               {});
+	// Options belong to their commands.
+	expect_refused({"check", "--force", "OS64.v64"},
+	               "check: unknown option '--force'; see 'os64-font check --help'", {});
+	expect_refused({"import", "--grid", "a", "b"},
+	               "import: unknown option '--grid'; see 'os64-font import --help'", {});
+}
+
+// import
+
+TEST_F(FontTool, ImportsAGzippedConsoleFont)
+{
+	NEED_CONSOLE_FONT("iso01.f08.psf.gz");
+	bytes psf;
+	ASSERT_TRUE(read_console_font("iso01.f08.psf.gz", &psf));
+	program_result r = run({"import", "iso01.f08.psf.gz", "iso.pf"});
+	EXPECT_EQ(r.out, "iso01.f08.psf.gz: PSF1 font, gzip-compressed, 256 glyphs of 8x8\n"
+	                 "wrote iso.pf (2048 bytes)\n");
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("iso.pf"), bytes(psf.begin() + 4, psf.begin() + 4 + 2048));
+	// Like many console fonts, it starts with the built-in font's glyphs.
+	EXPECT_EQ(bytes(psf.begin() + 4, psf.begin() + 36), bytes(signature, signature + 32));
+	EXPECT_EQ(files(), (std::vector<std::string>{"iso.pf", "iso01.f08.psf.gz"}));
+}
+
+TEST_F(FontTool, ImportsUncompressedPsf1AndPsf2Fonts)
+{
+	bytes psf;
+	if (!read_console_font("lat9w-08.psf.gz", &psf))
+		GTEST_SKIP() << consolefonts << "lat9w-08.psf.gz is missing: install console-data";
+	put("lat9w-08.psf", psf);
+	program_result r = run({"import", "lat9w-08.psf", "a.pf"});
+	EXPECT_EQ(r.out, "lat9w-08.psf: PSF1 font, 256 glyphs of 8x8\nwrote a.pf (2048 bytes)\n");
+	EXPECT_EQ(r.status, 0);
+	bytes glyphs(psf.begin() + 4, psf.begin() + 4 + 2048);
+	EXPECT_EQ(get("a.pf"), glyphs);
+
+	// The same glyphs as a PSF2 font of 300 glyphs with a Unicode table.
+	bytes psf2 = {0x72, 0xB5, 0x4A, 0x86, 0, 0, 0, 0, 32, 0, 0, 0, 1, 0, 0, 0,
+	              44, 1, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0};
+	psf2.insert(psf2.end(), glyphs.begin(), glyphs.end());
+	bytes more = pattern(44 * 8 + 100, 3);
+	psf2.insert(psf2.end(), more.begin(), more.end());
+	put("wide.psfu", psf2);
+	r = run({"import", "wide.psfu", "b.pf"});
+	EXPECT_EQ(r.out, "wide.psfu: PSF2 font, 300 glyphs of 8x8, of which the first 256 are "
+	                 "taken\nwrote b.pf (2048 bytes)\n");
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("b.pf"), glyphs);
+}
+
+TEST_F(FontTool, ImportRefusesMalformedInputs)
+{
+	put("empty.psf", bytes());
+	expect_refused({"import", "empty.psf", "out.pf"}, "empty.psf: empty file", {"empty.psf"});
+
+	bytes truncated = {0x36, 0x04, 0x00, 0x08};
+	bytes glyphs = pattern(1000, 4);
+	truncated.insert(truncated.end(), glyphs.begin(), glyphs.end());
+	put("cut.psf", truncated);
+	expect_refused({"import", "cut.psf", "out.pf"},
+	               "cut.psf: truncated PSF1 font: its header promises 256 glyphs of 8 bytes "
+	               "(2048 bytes), but only 1000 follow it",
+	               {"cut.psf", "empty.psf"});
+
+	png_picture picture;
+	picture.width = 128;
+	picture.height = 64;
+	picture.color_type = PNG_COLOR_TYPE_GRAY;
+	picture.samples.assign(128 * 64, 255);
+	put("half.png", encode_png(picture));
+	expect_refused({"import", "half.png", "out.pf"},
+	               "half.png: PNG image of 128x64 pixels; a glyph sheet is 128x128 pixels or "
+	               "a whole multiple of that such as 256x256, up to 4096x4096 (with grid "
+	               "lines 17 more, such as 145x145)",
+	               {"cut.psf", "empty.psf", "half.png"});
+
+	expect_refused({"import", "missing.psf", "out.pf"},
+	               "cannot open missing.psf: No such file or directory",
+	               {"cut.psf", "empty.psf", "half.png"});
+	expect_refused({"import", ".", "out.pf"}, "cannot open .: Is a directory",
+	               {"cut.psf", "empty.psf", "half.png"});
+}
+
+TEST_F(FontTool, ImportRefusesFontsWithOtherGlyphSizes)
+{
+	NEED_CONSOLE_FONT("lat1-16.psf.gz");
+	expect_refused({"import", "lat1-16.psf.gz", "out.pf"},
+	               "lat1-16.psf.gz: PSF1 font with 8x16 glyphs; a font table needs 8x8 glyphs",
+	               {"lat1-16.psf.gz"});
+	std::remove(path("lat1-16.psf.gz").c_str());
+	NEED_CONSOLE_FONT("lat1-12.psf.gz");
+	expect_refused({"import", "lat1-12.psf.gz", "out.pf"},
+	               "lat1-12.psf.gz: PSF2 font with 8x12 glyphs; a font table needs 8x8 glyphs",
+	               {"lat1-12.psf.gz"});
+}
+
+TEST_F(FontTool, ImportsAPaletteSheet)
+{
+	bytes table = pattern(2048, 5);
+	unsigned size = 0;
+	std::vector<bool> dark = sheet_dark_pixels(table.data(), 2, true, true, &size);
+	png_picture picture = sheet_picture(dark, size, PNG_COLOR_TYPE_PALETTE, 8, {{0}}, {{1}});
+	picture.palette = {20, 20, 90, 250, 250, 240};
+	put("drawn.png", encode_png(picture));
+	program_result r = run({"import", "drawn.png", "drawn.pf"});
+	EXPECT_EQ(r.out, "drawn.png: PNG glyph sheet at scale 2 with grid lines\n"
+	                 "wrote drawn.pf (2048 bytes)\n");
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("drawn.pf"), table);
+}
+
+// Outputs and --force
+
+TEST_F(FontTool, ExistingOutputsAreReplacedOnlyWithForce)
+{
+	bytes table = pattern(2048, 6);
+	put("font.pf", table);
+	bytes sheet;
+	ASSERT_EQ(run({"export", "font.pf", "sheet.png"}).status, 0);
+	sheet = get("sheet.png");
+	bytes other = pattern(2048, 7);
+	put("other.pf", other);
+
+	// Every command that writes refuses to replace a file and leaves it as
+	// it was, with no temporary file behind.
+	expect_refused({"export", "other.pf", "sheet.png"},
+	               "sheet.png already exists; use --force to replace it",
+	               {"font.pf", "other.pf", "sheet.png"});
+	EXPECT_EQ(get("sheet.png"), sheet);
+	expect_refused({"import", "sheet.png", "other.pf"},
+	               "other.pf already exists; use --force to replace it",
+	               {"font.pf", "other.pf", "sheet.png"});
+	EXPECT_EQ(get("other.pf"), other);
+
+	bytes image = filler(0x3000, 8);
+	std::copy(table.begin(), table.end(), image.begin() + 0x1001);
+	std::copy(signature, signature + 32, image.begin() + 0x1001);
+	put("OS64.bak", image);
+	expect_refused({"extract", "OS64.bak", "other.pf"},
+	               "other.pf already exists; use --force to replace it",
+	               {"OS64.bak", "font.pf", "other.pf", "sheet.png"});
+	EXPECT_EQ(get("other.pf"), other);
+
+	// With --force, anywhere among the arguments, they are replaced.
+	program_result r = run({"export", "other.pf", "sheet.png", "--force"});
+	EXPECT_EQ(r.status, 0) << r.err;
+	EXPECT_NE(get("sheet.png"), sheet);
+	r = run({"import", "--force", "sheet.png", "font.pf"});
+	EXPECT_EQ(r.status, 0) << r.err;
+	EXPECT_EQ(get("font.pf"), other);
+	r = run({"extract", "OS64.bak", "--force", "other.pf"});
+	EXPECT_EQ(r.status, 0) << r.err;
+	bytes extracted = table;
+	std::copy(signature, signature + 32, extracted.begin());
+	EXPECT_EQ(get("other.pf"), extracted);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.bak", "font.pf", "other.pf", "sheet.png"}));
+}
+
+TEST_F(FontTool, FailedConversionsWriteNothing)
+{
+	put("font.pf", pattern(2048, 9));
+	put("bad.png", bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0});
+	expect_refused({"import", "bad.png", "font.pf", "--force"},
+	               "bad.png: damaged PNG image: the file ends in the middle of the image",
+	               {"bad.png", "font.pf"});
+	EXPECT_EQ(get("font.pf"), pattern(2048, 9));
+	expect_refused({"export", "font.pf", "no/such/folder/sheet.png"},
+	               "cannot write no/such/folder/sheet.png: No such file or directory",
+	               {"bad.png", "font.pf"});
+}
+
+// export
+
+TEST_F(FontTool, ExportDrawsTheSheetAndImportReadsItBack)
+{
+	bytes table = pattern(2048, 10);
+	put("font.pf", table);
+	program_result r = run({"export", "font.pf", "sheet.png"});
+	EXPECT_EQ(r.out, "wrote sheet.png (128x128 pixels, scale 1)\n");
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+	unsigned width = 0;
+	unsigned height = 0;
+	bytes pixels = decode_grey_png(get("sheet.png"), &width, &height);
+	ASSERT_EQ(width, 128u);
+	ASSERT_EQ(height, 128u);
+	// Glyph g's row y, column x is at (g % 16 * 8 + x, g / 16 * 8 + y).
+	for (unsigned glyph = 0; glyph < 256; glyph++)
+		for (unsigned y = 0; y < 8; y++)
+			for (unsigned x = 0; x < 8; x++) {
+				bool set = (table[glyph * 8 + y] >> (7 - x)) & 1;
+				std::uint8_t pixel = pixels[(glyph / 16 * 8 + y) * 128 + glyph % 16 * 8 + x];
+				ASSERT_EQ(pixel, set ? 0 : 255) << glyph << " " << x << " " << y;
+			}
+
+	r = run({"import", "sheet.png", "back.pf"});
+	EXPECT_EQ(r.out, "sheet.png: PNG glyph sheet at scale 1\nwrote back.pf (2048 bytes)\n");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("back.pf"), table);
+
+	r = run({"export", "--grid", "--scale", "4", "font.pf", "big.png"});
+	EXPECT_EQ(r.out, "wrote big.png (529x529 pixels, scale 4, with grid lines)\n");
+	EXPECT_EQ(r.status, 0);
+	decode_grey_png(get("big.png"), &width, &height);
+	EXPECT_EQ(width, 529u);
+	r = run({"import", "big.png", "back4.pf"});
+	EXPECT_EQ(r.out, "big.png: PNG glyph sheet at scale 4 with grid lines\n"
+	                 "wrote back4.pf (2048 bytes)\n");
+	EXPECT_EQ(get("back4.pf"), table);
+	EXPECT_EQ(files(), (std::vector<std::string>{"back.pf", "back4.pf", "big.png", "font.pf",
+	                                             "sheet.png"}));
+}
+
+TEST_F(FontTool, ExportAndShowNeedACompleteTable)
+{
+	put("short.pf", pattern(2047, 11));
+	expect_refused({"export", "short.pf", "s.png"},
+	               "short.pf: 2047 bytes, but a font table has exactly 2048 (256 glyphs of 8 "
+	               "bytes)",
+	               {"short.pf"});
+	put("long.pf", pattern(2049, 11));
+	expect_refused({"show", "long.pf"},
+	               "long.pf: 2049 bytes, but a font table has exactly 2048 (256 glyphs of 8 "
+	               "bytes)",
+	               {"long.pf", "short.pf"});
+}
+
+TEST_F(FontTool, ConsoleFontToTableToSheetToTable)
+{
+	NEED_CONSOLE_FONT("cp850-8x8.psf.gz");
+	ASSERT_EQ(run({"import", "cp850-8x8.psf.gz", "a.pf"}).status, 0);
+	ASSERT_EQ(run({"export", "--scale=3", "a.pf", "a.png"}).status, 0);
+	ASSERT_EQ(run({"import", "a.png", "b.pf"}).status, 0);
+	bytes psf;
+	ASSERT_TRUE(read_console_font("cp850-8x8.psf.gz", &psf));
+	EXPECT_EQ(get("a.pf"), bytes(psf.begin() + 4, psf.begin() + 4 + 2048));
+	EXPECT_EQ(get("b.pf"), get("a.pf"));
+}
+
+// show
+
+TEST_F(FontTool, ShowDrawsTextAndTheTable)
+{
+	bytes table(2048, 0);
+	std::copy(signature, signature + 32, table.begin());
+	const std::uint8_t h[8] = {0x66, 0x66, 0x66, 0x7E, 0x66, 0x66, 0x66, 0x00};
+	const std::uint8_t i[8] = {0x3C, 0x18, 0x18, 0x18, 0x18, 0x18, 0x3C, 0x00};
+	std::copy(h, h + 8, table.begin() + 'H' * 8);
+	std::copy(i, i + 8, table.begin() + 'i' * 8);
+	put("f.pf", table);
+	program_result r = run({"show", "f.pf", "Hi"});
+	EXPECT_EQ(r.out, " ██  ██   ▀██▀\n"
+	                 " ██▄▄██    ██\n"
+	                 " ██  ██    ██\n"
+	                 " ▀▀  ▀▀   ▀▀▀▀\n");
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+	// A text that starts with '-' follows "--".
+	r = run({"show", "f.pf", "--", "-"});
+	EXPECT_EQ(r.out, "\n\n\n\n");
+	EXPECT_EQ(r.status, 0);
+
+	r = run({"show", "f.pf"});
+	EXPECT_EQ(r.status, 0);
+	std::size_t lines = 0;
+	for (char c : r.out)
+		lines += c == '\n';
+	EXPECT_EQ(lines, 81u);
+	EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+	          "   0        1        2        3        4        5        6        7        8    "
+	          "    9        A        B        C        D        E        F");
+	EXPECT_NE(r.out.find("\n00          ▄▀▀▀▀▀▀▄ ▄██████▄ ▄██▄██▄\n"), std::string::npos);
+	// Row 0x50 is empty; row 0x40 holds 'H' in its ninth cell.
+	EXPECT_NE(r.out.find("\n50\n"), std::string::npos);
+	EXPECT_NE(r.out.find("\n40" + std::string(1 + 8 * 9 + 1, ' ') + "██  ██\n"),
+	          std::string::npos);
+	r = run({"show", "--columns", "8", "f.pf"});
+	EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+	          "   0        1        2        3        4        5        6        7");
+	EXPECT_NE(r.out.find("\n48  ██  ██\n"), std::string::npos);
+	EXPECT_EQ(files(), std::vector<std::string>{"f.pf"});
+}
+
+// extract
+
+TEST_F(FontTool, ExtractsTheBuiltInFontOfTheDemoImage)
+{
+	make_demo();
+	bytes image = get("OS64.v64");
+	program_result r = run({"extract", "OS64.v64", "builtin.pf"});
+	EXPECT_EQ(r.out, "OS64.v64: built-in font at 0x2f3d1\nwrote builtin.pf (2048 bytes)\n");
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("builtin.pf"), bytes(image.begin() + 0x2F3D1, image.begin() + 0x2F3D1 + 2048));
+	EXPECT_EQ(get("OS64.v64"), image);
+}
+
+TEST_F(FontTool, ExtractRefusesImagesWithoutACompleteTable)
+{
+	put("patched.v64", filler(0x3000, 12));
+	expect_refused({"extract", "patched.v64", "out.pf"},
+	               "patched.v64: the built-in font is not in it (already patched?)",
+	               {"patched.v64"});
+	// The signature ends at the last byte: the table would run past it.
+	bytes image = filler(0x3000, 13);
+	std::copy(signature, signature + 32, image.end() - 32);
+	put("cut.v64", image);
+	expect_refused({"extract", "cut.v64", "out.pf"},
+	               "cut.v64: the built-in font starts at 0x2fe0, but its 2048 bytes would run "
+	               "past the end of the image (12288 bytes)",
+	               {"cut.v64", "patched.v64"});
+	// Exactly 2048 bytes from the signature to the end are enough.
+	image = filler(0x3000, 13);
+	std::copy(signature, signature + 32, image.end() - 2048);
+	put("fits.v64", image);
+	program_result r = run({"extract", "fits.v64", "out.pf"});
+	EXPECT_EQ(r.status, 0) << r.err;
+	EXPECT_EQ(get("out.pf"), bytes(image.end() - 2048, image.end()));
+	put("empty.v64", bytes());
+	expect_refused({"extract", "empty.v64", "e.pf"},
+	               "empty.v64: the built-in font is not in it (already patched?)",
+	               {"cut.v64", "empty.v64", "fits.v64", "out.pf", "patched.v64"});
+}
+
+// check
+
+namespace {
+
+std::string check_output(std::uint32_t stored_1, std::uint32_t stored_2, const bytes& image,
+                         const std::string& verdict)
+{
+	reference_words computed = reference_checksum(image);
+	std::uint32_t crc = boot_code_crc(image);
+	return "stored checksum:   " + spaced_checksum(stored_1, stored_2) +
+	       "\ncomputed checksum: " + spaced_checksum(computed.word_1, computed.word_2) + "\n" +
+	       verdict + "\nboot code CRC-32:  " + hex32(crc) + ", " +
+	       (crc == 0x90BB6CB5 ? "the 6102 boot code" : "not the 6102 boot code (90BB6CB5)") +
+	       "\n";
+}
+
+const std::string not_6102_warning =
+        "os64-font: warning: OS64.v64: the boot code is not the 6102 one, and the boot checksum "
+        "computed here is only valid for that one\n";
+
+} // namespace
+
+TEST_F(FontTool, CheckAcceptsAGoodChecksum)
+{
+	bytes image = with_checksum(filler(0x2000, 14));
+	reference_words words = reference_checksum(image);
+	put("OS64.v64", image);
+	program_result r = run({"check", "OS64.v64"});
+	EXPECT_EQ(r.out, check_output(words.word_1, words.word_2, image, "checksum matches"));
+	EXPECT_EQ(r.err, not_6102_warning);
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("OS64.v64"), image);
+	EXPECT_EQ(files(), std::vector<std::string>{"OS64.v64"});
+}
+
+TEST_F(FontTool, CheckRecognisesThe6102BootCode)
+{
+	bytes image = filler(0x101000, 15);
+	force_boot_code_crc(&image, 0x90BB6CB5);
+	ASSERT_EQ(boot_code_crc(image), 0x90BB6CB5u);
+	image = with_checksum(image);
+	reference_words words = reference_checksum(image);
+	put("OS64.v64", image);
+	program_result r = run({"check", "OS64.v64"});
+	EXPECT_EQ(r.out, check_output(words.word_1, words.word_2, image, "checksum matches"));
+	EXPECT_NE(r.out.find(", the 6102 boot code\n"), std::string::npos);
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(FontTool, CheckReportsABadChecksum)
+{
+	bytes image = with_checksum(filler(0x101004, 16));
+	reference_words good = reference_checksum(image);
+	// One bit of the data region changes; the header keeps the old words.
+	image[0x80000] ^= 0x10;
+	put("OS64.v64", image);
+	program_result r = run({"check", "OS64.v64"});
+	EXPECT_EQ(r.out, check_output(good.word_1, good.word_2, image, "checksum does not match"));
+	reference_words bad = reference_checksum(image);
+	EXPECT_TRUE(bad.word_1 != good.word_1 || bad.word_2 != good.word_2);
+	EXPECT_EQ(r.err, not_6102_warning);
+	EXPECT_EQ(r.status, 1);
+	// Bytes past the data region do not count.
+	image[0x80000] ^= 0x10;
+	image[0x101002] ^= 0xFF;
+	put("OS64.v64", image);
+	EXPECT_EQ(run({"check", "OS64.v64"}).status, 0);
+}
+
+TEST_F(FontTool, CheckReportsAMissingChecksum)
+{
+	bytes image = filler(0x1000 + 64, 17);
+	std::fill(image.begin() + 0x10, image.begin() + 0x18, 0);
+	put("OS64.v64", image);
+	program_result r = run({"check", "OS64.v64"});
+	EXPECT_EQ(r.out, check_output(0, 0, image,
+	                              "checksum missing: the header holds zeros where it belongs"));
+	EXPECT_EQ(r.err, not_6102_warning);
+	EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(FontTool, CheckRefusesImagesWithoutAChecksum)
+{
+	put("tiny.v64", filler(0xFFC, 18));
+	expect_refused({"check", "tiny.v64"},
+	               "tiny.v64: 4092 bytes, fewer than the 4096 bytes of a header and boot "
+	               "code, so it has no boot checksum",
+	               {"tiny.v64"});
+	put("odd.v64", filler(0x1002, 18));
+	expect_refused({"check", "odd.v64"},
+	               "odd.v64: 4098 bytes, which is not a whole number of 4-byte words, as an "
+	               "image shorter than 1052672 bytes must be",
+	               {"odd.v64", "tiny.v64"});
+	put("empty.v64", bytes());
+	expect_refused({"check", "empty.v64"},
+	               "empty.v64: 0 bytes, fewer than the 4096 bytes of a header and boot code, "
+	               "so it has no boot checksum",
+	               {"empty.v64", "odd.v64", "tiny.v64"});
+	expect_refused({"check", "none.v64"}, "cannot open none.v64: No such file or directory",
+	               {"empty.v64", "odd.v64", "tiny.v64"});
+}
+
+// The whole workflow, as the README shows it
+
+TEST_F(FontTool, FromConsoleFontToCheckedImage)
+{
+	NEED_CONSOLE_FONT("lat0-08.psf.gz");
+	make_demo();
+	bytes original = get("OS64.v64");
+
+	ASSERT_EQ(run({"import", "lat0-08.psf.gz", "lat0.pf"}).status, 0);
+	program_result r = run({"show", "lat0.pf", "OS64"});
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4);
+	r = patch("lat0.pf");
+	ASSERT_EQ(r.status, 0) << r.out << r.err;
+	r = run({"check", "OS64.v64"});
+	EXPECT_EQ(r.status, 0) << r.out;
+	EXPECT_NE(r.out.find("\nchecksum matches\n"), std::string::npos);
+
+	bytes patched = get("OS64.v64");
+	EXPECT_EQ(bytes(patched.begin() + 0x2F3D1, patched.begin() + 0x2F3D1 + 2048), get("lat0.pf"));
+	r = run({"extract", "OS64.bak", "original.pf"});
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(get("original.pf"),
+	          bytes(original.begin() + 0x2F3D1, original.begin() + 0x2F3D1 + 2048));
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.bak", "OS64.v64", "demo.pf",
+	                                             "lat0-08.psf.gz", "lat0.pf", "original.pf"}));
+}

@@ -217,8 +217,7 @@ int remove_file(const char* path)
 
 int map_file_copy(std::FILE*, std::uint64_t, std::uint8_t**)
 {
-	// A mapped file could not be renamed to the backup name while the run
-	// holds the mapping, so Windows reads the file instead.
+	// Windows builds read images as they always have.
 	return ENOTSUP;
 }
 

@@ -25,6 +25,19 @@ void boot_checksum_start(boot_checksum_state* state)
 	state->mix_sum = checksum_seed;
 }
 
+// Rotates w left by the low five bits of n.  The second shift count is
+// masked too, so a count of 0 gives w itself without an out-of-range shift.
+static inline std::uint32_t rotate_left(std::uint32_t w, std::uint32_t n)
+{
+	n &= 31;
+	return w << n | w >> ((32 - n) & 31);
+}
+
+// The loop is written so that compilers turn it into straight-line code: the
+// four byte loads into one load and a byte swap, the carry test into an
+// add-with-carry, the rotation into one rotate instruction and the choice in
+// cond_xor into a conditional move.  A branch there would be mispredicted on
+// about every other word, as the comparison follows the data.
 void boot_checksum_feed(boot_checksum_state* state, const std::uint8_t* bytes,
                         std::size_t word_count)
 {
@@ -36,21 +49,16 @@ void boot_checksum_feed(boot_checksum_state* state, const std::uint8_t* bytes,
 	std::uint32_t cond_xor = state->cond_xor;
 	std::uint32_t mix_sum = state->mix_sum;
 
-	for (std::size_t i = 0; i < word_count; i++, bytes += 4) {
+	for (const std::uint8_t* end = bytes + 4 * word_count; bytes != end; bytes += 4) {
 		std::uint32_t w = (std::uint32_t)bytes[0] << 24 | (std::uint32_t)bytes[1] << 16 |
 		                  (std::uint32_t)bytes[2] << 8 | (std::uint32_t)bytes[3];
-		std::uint32_t old_sum = sum;
 		sum += w;
-		if (sum < old_sum)
-			carries++;
+		// The new sum is below the word added exactly when the add carried.
+		carries += sum < w;
 		xor_words ^= w;
-		std::uint32_t shift = w & 31;
-		std::uint32_t r = shift == 0 ? w : (w << shift | w >> (32 - shift));
+		std::uint32_t r = rotate_left(w, w);
 		rot_sum += r;
-		if (w < cond_xor)
-			cond_xor ^= r;
-		else
-			cond_xor ^= sum ^ w;
+		cond_xor = w < cond_xor ? cond_xor ^ r : cond_xor ^ sum ^ w;
 		mix_sum += rot_sum ^ w;
 	}
 

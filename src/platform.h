@@ -57,6 +57,14 @@ int replace_file(const char* from, const char* to);
 // Deletes a file.
 int remove_file(const char* path);
 
+// Maps all size bytes of an open regular file, from its start, into memory
+// as a private copy: the bytes may be changed, and changes never reach the
+// file.  The mapping lasts until the process ends.  Returns 0, or an error
+// number when the platform cannot map the file or could not bring all of it
+// into memory; the caller then reads the file instead, which reports any
+// read error with its own message.
+int map_file_copy(std::FILE* stream, std::uint64_t size, std::uint8_t** bytes);
+
 // Makes the latest renames in the folder holding path survive a power
 // loss.  It does nothing where the platform keeps no such separate record.
 int sync_folder_of(const char* path);

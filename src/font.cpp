@@ -212,6 +212,9 @@ int main(int argc, char** argv)
 				std::printf("error: OS64.bak holds no image to keep as the backup (%s); "
 				            "move it away and run again\n",
 				            reason.c_str());
+		} else {
+			std::printf("error: could not rename OS64.v64 to OS64.bak: %s\n",
+			            platform_error_text(error).c_str());
 		}
 		if (!keeps_original) {
 			remove_file(temp_path.c_str());

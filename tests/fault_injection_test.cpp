@@ -158,7 +158,7 @@ std::string last_failure_line(const program_result& r)
 bool names_the_error(const program_result& r, const std::string& error)
 {
 	std::string line = last_failure_line(r);
-	return line == "error: backup error" || line == "Could not write new checksum to file!" ||
+	return line == "Could not write new checksum to file!" ||
 	       line.rfind("error: OS64.bak holds no image", 0) == 0 ||
 	       line.find(std::strerror(error_number(error))) != std::string::npos;
 }

@@ -2,6 +2,7 @@
 // sizes that matter, checked against the plain reference computation.
 #include "reference_checksum.h"
 #include "run_program.h"
+#include "sample_images.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +10,6 @@
 #include <random>
 
 namespace {
-
-const std::uint8_t signature[32] = {
-	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x81, 0xA5, 0x81, 0xBD,
-	0x99, 0x81, 0x7E, 0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E, 0x6C, 0xFE,
-	0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
-};
 
 const std::size_t font_offset = 0x803;
 
@@ -27,7 +22,7 @@ bytes random_image(std::size_t size, std::mt19937* random)
 		if (b == 0x7E)
 			b = 0;
 	}
-	std::copy(signature, signature + 32, image.begin() + font_offset);
+	std::copy(sample_signature, sample_signature + 32, image.begin() + font_offset);
 	return image;
 }
 
@@ -59,19 +54,8 @@ protected:
 	void expect_checksum_written(const bytes& image, const bytes& font)
 	{
 		program_result r = patch(image, font);
-		bytes patched = image;
-		std::copy(font.begin(), font.end(), patched.begin() + font_offset);
-		reference_words words = reference_checksum(patched);
-		for (int k = 0; k < 4; k++) {
-			patched[0x10 + k] = (std::uint8_t)(words.word_1 >> (24 - 8 * k));
-			patched[0x14 + k] = (std::uint8_t)(words.word_2 >> (24 - 8 * k));
-		}
-		char line[80];
-		std::snprintf(line, sizeof line,
-		              "Calculated Checksum: %02X %02X %02X %02X  %02X %02X %02X %02X\n",
-		              patched[0x10], patched[0x11], patched[0x12], patched[0x13],
-		              patched[0x14], patched[0x15], patched[0x16], patched[0x17]);
-		EXPECT_EQ(r.out, expected_start(image, font.size()) + line +
+		bytes patched = with_checksum(with_font(image, font_offset, font));
+		EXPECT_EQ(r.out, expected_start(image, font.size()) + checksum_line(patched) +
 		                     "New checksum successfully written.\ndone...\n")
 		    << "image of " << image.size() << " bytes";
 		EXPECT_EQ(r.err, "");
@@ -116,8 +100,7 @@ TEST_F(ChecksumRun, SizesTheChecksumCannotBeComputedFor)
 		EXPECT_EQ(r.err, "error: cannot compute the boot checksum: OS64.v64 has " +
 		                     std::to_string(size) + " bytes" + reason);
 		EXPECT_EQ(r.status, 1);
-		bytes patched = image;
-		std::copy(font.begin(), font.end(), patched.begin() + font_offset);
+		bytes patched = with_font(image, font_offset, font);
 		EXPECT_TRUE(read_file(folder + "/OS64.v64") == patched);
 		EXPECT_TRUE(read_file(folder + "/OS64.bak") == image);
 		remove_folder(folder);

@@ -2,6 +2,7 @@
 // folder and checks its output, its exit status and every file it leaves.
 #include "reference_checksum.h"
 #include "run_program.h"
+#include "sample_images.h"
 
 #include <gtest/gtest.h>
 
@@ -14,62 +15,16 @@
 
 namespace {
 
-const std::uint8_t signature[32] = {
-	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x81, 0xA5, 0x81, 0xBD,
-	0x99, 0x81, 0x7E, 0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E, 0x6C, 0xFE,
-	0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
-};
-
-// Filler bytes that never contain the signature, since they are never 0x7E.
-bytes filler(std::size_t size, std::uint32_t seed)
-{
-	bytes data(size);
-	for (std::size_t i = 0; i < size; i++) {
-		seed = seed * 1103515245u + 12345u;
-		std::uint8_t b = (std::uint8_t)(seed >> 16);
-		data[i] = b == 0x7E ? 0 : b;
-	}
-	return data;
-}
-
 // An image of the given size with a 2048-byte built-in font table at
 // font_offset (cut short by the end of the image if need be).
 bytes make_image(std::size_t size, std::size_t font_offset)
 {
-	bytes image = filler(size, (std::uint32_t)size);
-	bytes table = filler(2048, 99);
-	std::copy(signature, signature + 32, table.begin());
+	bytes image = sample_filler(size, (std::uint32_t)size);
+	bytes table = sample_filler(2048, 99);
+	std::copy(sample_signature, sample_signature + 32, table.begin());
 	for (std::size_t i = 0; i < table.size() && font_offset + i < size; i++)
 		image[font_offset + i] = table[i];
 	return image;
-}
-
-bytes with_font(bytes image, std::size_t offset, const bytes& font)
-{
-	std::copy(font.begin(), font.end(), image.begin() + (std::ptrdiff_t)offset);
-	return image;
-}
-
-bytes with_checksum(bytes image)
-{
-	reference_words words = reference_checksum(image);
-	for (int k = 0; k < 4; k++) {
-		image[0x10 + k] = (std::uint8_t)(words.word_1 >> (24 - 8 * k));
-		image[0x14 + k] = (std::uint8_t)(words.word_2 >> (24 - 8 * k));
-	}
-	return image;
-}
-
-std::string checksum_line(const bytes& image)
-{
-	reference_words words = reference_checksum(image);
-	char line[80];
-	std::snprintf(line, sizeof line,
-	              "Calculated Checksum: %02X %02X %02X %02X  %02X %02X %02X %02X\n",
-	              words.word_1 >> 24, (words.word_1 >> 16) & 0xFF, (words.word_1 >> 8) & 0xFF,
-	              words.word_1 & 0xFF, words.word_2 >> 24, (words.word_2 >> 16) & 0xFF,
-	              (words.word_2 >> 8) & 0xFF, words.word_2 & 0xFF);
-	return line;
 }
 
 std::string hex(std::size_t value)
@@ -171,7 +126,7 @@ TEST_F(PatchRun, FontSizeLimitIs2048Bytes)
 {
 	bytes image = make_image(0x3000, 0x1235);
 	put("OS64.v64", image);
-	put("big.pf", filler(2049, 5));
+	put("big.pf", sample_filler(2049, 5));
 	program_result r = run({"big.pf"});
 	EXPECT_EQ(r.out, banner() + "OS64.v64 found\nOS size: 12288\nbig.pf found\n"
 	                            "new font size: 2049... error: new font is too large!\n");
@@ -181,14 +136,14 @@ TEST_F(PatchRun, FontSizeLimitIs2048Bytes)
 
 	remove_folder(folder);
 	SetUp();
-	expect_complete_patch(image, filler(2048, 5), 0x1235);
+	expect_complete_patch(image, sample_filler(2048, 5), 0x1235);
 }
 
 TEST_F(PatchRun, PatchesAFullSizedImage)
 {
 	// Further arguments are ignored.
 	bytes image = make_image(0x180000, 0x2F3D1);
-	bytes font = filler(2048, 7);
+	bytes font = sample_filler(2048, 7);
 	put("OS64.v64", image);
 	put("f.pf", font);
 	program_result r = run({"f.pf", "ignored.pf"});
@@ -203,19 +158,19 @@ TEST_F(PatchRun, PatchesAFullSizedImage)
 
 TEST_F(PatchRun, SignatureAtOffsetZero)
 {
-	expect_complete_patch(make_image(0x2000, 0), filler(2048, 8), 0);
+	expect_complete_patch(make_image(0x2000, 0), sample_filler(2048, 8), 0);
 }
 
 TEST_F(PatchRun, SignatureEndingAtTheLastByte)
 {
-	expect_complete_patch(make_image(0x2000, 0x2000 - 32), filler(32, 8), 0x2000 - 32);
+	expect_complete_patch(make_image(0x2000, 0x2000 - 32), sample_filler(32, 8), 0x2000 - 32);
 }
 
 TEST_F(PatchRun, FontRunningPastTheEndOfTheImageIsRefused)
 {
 	bytes image = make_image(0x2000, 0x2000 - 32);
 	put("OS64.v64", image);
-	put("f.pf", filler(33, 8));
+	put("f.pf", sample_filler(33, 8));
 	program_result r = run({"f.pf"});
 	EXPECT_EQ(r.out, run_start(0x2000, "f.pf", 33) + "internal font at pos: 0x1fe0\n"
 	                 "error: the new font does not fit: at 0x1fe0 its 33 bytes would run past "
@@ -228,21 +183,21 @@ TEST_F(PatchRun, FontRunningPastTheEndOfTheImageIsRefused)
 TEST_F(PatchRun, LowestOfTwoSignaturesIsReplaced)
 {
 	bytes image = make_image(0x4000, 0x3001);
-	std::copy(signature, signature + 32, image.begin() + 0x1803);
-	expect_complete_patch(image, filler(2048, 9), 0x1803);
+	std::copy(sample_signature, sample_signature + 32, image.begin() + 0x1803);
+	expect_complete_patch(image, sample_filler(2048, 9), 0x1803);
 }
 
 TEST_F(PatchRun, NearMissesAreNotMatches)
 {
 	// Each candidate differs from the signature in one byte.
-	bytes image = filler(0x3000, 3);
+	bytes image = sample_filler(0x3000, 3);
 	for (int k = 0; k < 32; k++) {
 		std::size_t at = 0x100 + (std::size_t)k * 64;
-		std::copy(signature, signature + 32, image.begin() + (std::ptrdiff_t)at);
+		std::copy(sample_signature, sample_signature + 32, image.begin() + (std::ptrdiff_t)at);
 		image[at + (std::size_t)k] ^= 0x01;
 	}
 	put("OS64.v64", image);
-	put("f.pf", filler(64, 1));
+	put("f.pf", sample_filler(64, 1));
 	program_result r = run({"f.pf"});
 	EXPECT_EQ(r.out, run_start(0x3000, "f.pf", 64) +
 	                     "error: internal font not found (already patched?)\n");
@@ -254,7 +209,7 @@ TEST_F(PatchRun, NearMissesAreNotMatches)
 TEST_F(PatchRun, ShortAndEmptyFonts)
 {
 	// A short font replaces only its own bytes; the rest of the table stays.
-	expect_complete_patch(make_image(0x2000, 0x1111), filler(5, 2), 0x1111);
+	expect_complete_patch(make_image(0x2000, 0x1111), sample_filler(5, 2), 0x1111);
 	remove_folder(folder);
 	SetUp();
 	// An empty font changes nothing but the checksum, and a later run still
@@ -272,8 +227,8 @@ TEST_F(PatchRun, ShortAndEmptyFonts)
 TEST_F(PatchRun, ExistingBackupIsKeptAndTheRunGoesOn)
 {
 	bytes image = make_image(0x2000, 0x1001);
-	bytes old_backup = filler(100, 77);
-	bytes font = filler(2048, 4);
+	bytes old_backup = sample_filler(100, 77);
+	bytes font = sample_filler(2048, 4);
 	put("OS64.v64", image);
 	put("OS64.bak", old_backup);
 	put("f.pf", font);
@@ -289,7 +244,7 @@ TEST_F(PatchRun, ExistingBackupIsKeptAndTheRunGoesOn)
 TEST_F(PatchRun, SecondRunFindsNothingAndChangesNothing)
 {
 	bytes image = make_image(0x2000, 0x1001);
-	expect_complete_patch(image, filler(2048, 4), 0x1001);
+	expect_complete_patch(image, sample_filler(2048, 4), 0x1001);
 	bytes patched = get("OS64.v64");
 	program_result r = run({"f.pf"});
 	EXPECT_EQ(r.out, run_start(0x2000, "f.pf", 2048) +
@@ -325,7 +280,7 @@ TEST_F(PatchRun, FailedWriteLeavesTheOriginalAndNoStrayFile)
 		                "FailedWriteOfTheWindowsProgram covers this fault there";
 	bytes image = make_image(0x40000, 0x2001);
 	put("OS64.v64", image);
-	put("f.pf", filler(2048, 4));
+	put("f.pf", sample_filler(2048, 4));
 	run_options options;
 	options.file_size_limit = 0x10000;
 	program_result r = run({"f.pf"}, options);
@@ -344,7 +299,7 @@ TEST_F(PatchRun, HugeImageIsRefusedWithoutLoadingIt)
 {
 	put("OS64.v64", bytes());
 	ASSERT_EQ(truncate(path("OS64.v64").c_str(), 0x80000000LL), 0);
-	put("f.pf", filler(2048, 4));
+	put("f.pf", sample_filler(2048, 4));
 	auto start = std::chrono::steady_clock::now();
 	program_result r = run({"f.pf"});
 	auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -409,7 +364,7 @@ protected:
 TEST_F(ArgumentRun, WildcardPatternNamesTheOneFontInTheFolder)
 {
 	bytes image = make_image(0x2000, 0x1001);
-	bytes font = filler(2048, 4);
+	bytes font = sample_filler(2048, 4);
 	put("OS64.v64", image);
 	put("f.pf", font);
 	if (running_windows_program())
@@ -432,7 +387,7 @@ TEST_F(ArgumentRun, PatternMatchingNothingIsTakenAsAName)
 {
 	bytes image = make_image(0x2000, 0x1001);
 	put("OS64.v64", image);
-	put("f.pf", filler(2048, 4));
+	put("f.pf", sample_filler(2048, 4));
 	expect_no_such_font("*.fnt", image);
 }
 
@@ -442,7 +397,7 @@ TEST_F(ArgumentRun, NonAsciiFontPathIsOpenedAndEchoedInUtf8)
 {
 	const std::string name = "schrift-\xC3\xA4.pf"; // "schrift-ä.pf"
 	bytes image = make_image(0x2000, 0x1001);
-	bytes font = filler(2048, 6);
+	bytes font = sample_filler(2048, 6);
 	put("OS64.v64", image);
 	put(name, font);
 	expect_patched_through(name, name, image, font, 0x1001);
@@ -458,7 +413,7 @@ TEST_F(ArgumentRun, WildcardPatternMatchingANonAsciiName)
 {
 	const std::string name = "schrift-\xC3\xA4.pf";
 	bytes image = make_image(0x2000, 0x1001);
-	bytes font = filler(2048, 6);
+	bytes font = sample_filler(2048, 6);
 	put("OS64.v64", image);
 	put(name, font);
 	if (running_windows_program())
@@ -480,7 +435,7 @@ TEST_F(PatchRun, FailedWriteOfTheWindowsProgram)
 		                "AndNoStrayFile covers the native program";
 	bytes image = make_image(0x40000, 0x2001);
 	put("OS64.v64", image);
-	put("f.pf", filler(2048, 4));
+	put("f.pf", sample_filler(2048, 4));
 	run_options options;
 	options.file_size_limit = 0x10000;
 	program_result r = run({"f.pf"}, options);

@@ -3,6 +3,7 @@
 #include "png_fixture.h"
 #include "reference_checksum.h"
 #include "run_program.h"
+#include "sample_images.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -14,12 +15,6 @@
 
 namespace {
 
-const std::uint8_t signature[32] = {
-	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x81, 0xA5, 0x81, 0xBD,
-	0x99, 0x81, 0x7E, 0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E, 0x6C, 0xFE,
-	0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
-};
-
 const std::string consolefonts = "/usr/share/consolefonts/";
 
 bytes pattern(std::size_t size, std::uint32_t seed)
@@ -30,26 +25,6 @@ bytes pattern(std::size_t size, std::uint32_t seed)
 		data[i] = (std::uint8_t)(seed >> 24);
 	}
 	return data;
-}
-
-// Filler that never holds the signature, since it is never 0x7E.
-bytes filler(std::size_t size, std::uint32_t seed)
-{
-	bytes data = pattern(size, seed);
-	for (std::uint8_t& b : data)
-		if (b == 0x7E)
-			b = 0;
-	return data;
-}
-
-bytes with_checksum(bytes image)
-{
-	reference_words words = reference_checksum(image);
-	for (int k = 0; k < 4; k++) {
-		image[0x10 + k] = (std::uint8_t)(words.word_1 >> (24 - 8 * k));
-		image[0x14 + k] = (std::uint8_t)(words.word_2 >> (24 - 8 * k));
-	}
-	return image;
 }
 
 std::string spaced_checksum(std::uint32_t word_1, std::uint32_t word_2)
@@ -270,7 +245,7 @@ TEST_F(FontTool, ImportsAGzippedConsoleFont)
 	EXPECT_EQ(r.status, 0);
 	EXPECT_EQ(get("iso.pf"), bytes(psf.begin() + 4, psf.begin() + 4 + 2048));
 	// Like many console fonts, it starts with the built-in font's glyphs.
-	EXPECT_EQ(bytes(psf.begin() + 4, psf.begin() + 36), bytes(signature, signature + 32));
+	EXPECT_EQ(bytes(psf.begin() + 4, psf.begin() + 36), bytes(sample_signature, sample_signature + 32));
 	EXPECT_EQ(files(), (std::vector<std::string>{"iso.pf", "iso01.f08.psf.gz"}));
 }
 
@@ -386,9 +361,9 @@ TEST_F(FontTool, ExistingOutputsAreReplacedOnlyWithForce)
 	               {"font.pf", "other.pf", "sheet.png"});
 	EXPECT_EQ(get("other.pf"), other);
 
-	bytes image = filler(0x3000, 8);
+	bytes image = sample_filler(0x3000, 8);
 	std::copy(table.begin(), table.end(), image.begin() + 0x1001);
-	std::copy(signature, signature + 32, image.begin() + 0x1001);
+	std::copy(sample_signature, sample_signature + 32, image.begin() + 0x1001);
 	put("OS64.bak", image);
 	expect_refused({"extract", "OS64.bak", "other.pf"},
 	               "other.pf already exists; use --force to replace it",
@@ -405,7 +380,7 @@ TEST_F(FontTool, ExistingOutputsAreReplacedOnlyWithForce)
 	r = run({"extract", "OS64.bak", "--force", "other.pf"});
 	EXPECT_EQ(r.status, 0) << r.err;
 	bytes extracted = table;
-	std::copy(signature, signature + 32, extracted.begin());
+	std::copy(sample_signature, sample_signature + 32, extracted.begin());
 	EXPECT_EQ(get("other.pf"), extracted);
 	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.bak", "font.pf", "other.pf", "sheet.png"}));
 }
@@ -496,7 +471,7 @@ TEST_F(FontTool, ConsoleFontToTableToSheetToTable)
 TEST_F(FontTool, ShowDrawsTextAndTheTable)
 {
 	bytes table(2048, 0);
-	std::copy(signature, signature + 32, table.begin());
+	std::copy(sample_signature, sample_signature + 32, table.begin());
 	const std::uint8_t h[8] = {0x66, 0x66, 0x66, 0x7E, 0x66, 0x66, 0x66, 0x00};
 	const std::uint8_t i[8] = {0x3C, 0x18, 0x18, 0x18, 0x18, 0x18, 0x3C, 0x00};
 	std::copy(h, h + 8, table.begin() + 'H' * 8);
@@ -551,21 +526,21 @@ TEST_F(FontTool, ExtractsTheBuiltInFontOfTheDemoImage)
 
 TEST_F(FontTool, ExtractRefusesImagesWithoutACompleteTable)
 {
-	put("patched.v64", filler(0x3000, 12));
+	put("patched.v64", sample_filler(0x3000, 12));
 	expect_refused({"extract", "patched.v64", "out.pf"},
 	               "patched.v64: the built-in font is not in it (already patched?)",
 	               {"patched.v64"});
 	// The signature ends at the last byte: the table would run past it.
-	bytes image = filler(0x3000, 13);
-	std::copy(signature, signature + 32, image.end() - 32);
+	bytes image = sample_filler(0x3000, 13);
+	std::copy(sample_signature, sample_signature + 32, image.end() - 32);
 	put("cut.v64", image);
 	expect_refused({"extract", "cut.v64", "out.pf"},
 	               "cut.v64: the built-in font starts at 0x2fe0, but its 2048 bytes would run "
 	               "past the end of the image (12288 bytes)",
 	               {"cut.v64", "patched.v64"});
 	// Exactly 2048 bytes from the signature to the end are enough.
-	image = filler(0x3000, 13);
-	std::copy(signature, signature + 32, image.end() - 2048);
+	image = sample_filler(0x3000, 13);
+	std::copy(sample_signature, sample_signature + 32, image.end() - 2048);
 	put("fits.v64", image);
 	program_result r = run({"extract", "fits.v64", "out.pf"});
 	EXPECT_EQ(r.status, 0) << r.err;
@@ -600,7 +575,7 @@ const std::string not_6102_warning =
 
 TEST_F(FontTool, CheckAcceptsAGoodChecksum)
 {
-	bytes image = with_checksum(filler(0x2000, 14));
+	bytes image = with_checksum(sample_filler(0x2000, 14));
 	reference_words words = reference_checksum(image);
 	put("OS64.v64", image);
 	program_result r = run({"check", "OS64.v64"});
@@ -613,7 +588,7 @@ TEST_F(FontTool, CheckAcceptsAGoodChecksum)
 
 TEST_F(FontTool, CheckRecognisesThe6102BootCode)
 {
-	bytes image = filler(0x101000, 15);
+	bytes image = sample_filler(0x101000, 15);
 	force_boot_code_crc(&image, 0x90BB6CB5);
 	ASSERT_EQ(boot_code_crc(image), 0x90BB6CB5u);
 	image = with_checksum(image);
@@ -628,7 +603,7 @@ TEST_F(FontTool, CheckRecognisesThe6102BootCode)
 
 TEST_F(FontTool, CheckReportsABadChecksum)
 {
-	bytes image = with_checksum(filler(0x101004, 16));
+	bytes image = with_checksum(sample_filler(0x101004, 16));
 	reference_words good = reference_checksum(image);
 	// One bit of the data region changes; the header keeps the old words.
 	image[0x80000] ^= 0x10;
@@ -648,7 +623,7 @@ TEST_F(FontTool, CheckReportsABadChecksum)
 
 TEST_F(FontTool, CheckReportsAMissingChecksum)
 {
-	bytes image = filler(0x1000 + 64, 17);
+	bytes image = sample_filler(0x1000 + 64, 17);
 	std::fill(image.begin() + 0x10, image.begin() + 0x18, 0);
 	put("OS64.v64", image);
 	program_result r = run({"check", "OS64.v64"});
@@ -660,12 +635,12 @@ TEST_F(FontTool, CheckReportsAMissingChecksum)
 
 TEST_F(FontTool, CheckRefusesImagesWithoutAChecksum)
 {
-	put("tiny.v64", filler(0xFFC, 18));
+	put("tiny.v64", sample_filler(0xFFC, 18));
 	expect_refused({"check", "tiny.v64"},
 	               "tiny.v64: 4092 bytes, fewer than the 4096 bytes of a header and boot "
 	               "code, so it has no boot checksum",
 	               {"tiny.v64"});
-	put("odd.v64", filler(0x1002, 18));
+	put("odd.v64", sample_filler(0x1002, 18));
 	expect_refused({"check", "odd.v64"},
 	               "odd.v64: 4098 bytes, which is not a whole number of 4-byte words, as an "
 	               "image shorter than 1052672 bytes must be",

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-static const std::uint8_t signature[32] = {
+const std::uint8_t sample_signature[32] = {
 	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x81, 0xA5, 0x81, 0xBD,
 	0x99, 0x81, 0x7E, 0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E, 0x6C, 0xFE,
 	0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
@@ -26,7 +26,7 @@ bytes sample_image(std::size_t size, std::size_t font_offset, std::uint32_t seed
 {
 	bytes image = sample_filler(size, seed);
 	bytes table = sample_filler(2048, seed + 1);
-	std::copy(signature, signature + 32, table.begin());
+	std::copy(sample_signature, sample_signature + 32, table.begin());
 	for (std::size_t i = 0; i < table.size() && font_offset + i < size; i++)
 		image[font_offset + i] = table[i];
 	return with_checksum(image);
@@ -50,13 +50,23 @@ bytes with_checksum(bytes image)
 
 std::size_t signature_offset(const bytes& image)
 {
-	auto at = std::search(image.begin(), image.end(), signature, signature + 32);
+	auto at = std::search(image.begin(), image.end(), sample_signature, sample_signature + 32);
 	return (std::size_t)(at - image.begin());
 }
 
 bytes patched_image(const bytes& image, const bytes& font)
 {
 	return with_checksum(with_font(image, signature_offset(image), font));
+}
+
+std::string checksum_line(const bytes& image)
+{
+	char line[80];
+	std::snprintf(line, sizeof line,
+	              "Calculated Checksum: %02X %02X %02X %02X  %02X %02X %02X %02X\n",
+	              image[0x10], image[0x11], image[0x12], image[0x13], image[0x14],
+	              image[0x15], image[0x16], image[0x17]);
+	return line;
 }
 
 std::string complete_run_output(const bytes& image, const std::string& font_path,
@@ -66,13 +76,8 @@ std::string complete_run_output(const bytes& image, const std::string& font_path
 	char position[64];
 	std::snprintf(position, sizeof position, "internal font at pos: 0x%zx\n",
 	              signature_offset(image));
-	char checksum[80];
-	std::snprintf(checksum, sizeof checksum,
-	              "Calculated Checksum: %02X %02X %02X %02X  %02X %02X %02X %02X\n",
-	              patched[0x10], patched[0x11], patched[0x12], patched[0x13], patched[0x14],
-	              patched[0x15], patched[0x16], patched[0x17]);
 	return banner() + "OS64.v64 found\nOS size: " + std::to_string(image.size()) + "\n" +
 	       font_path + " found\nnew font size: " + std::to_string(font.size()) + "... ok!\n" +
 	       position + (backup_exists ? "error: backup error\n" : "") + "file patched!\n" +
-	       checksum + "New checksum successfully written.\ndone...\n";
+	       checksum_line(patched) + "New checksum successfully written.\ndone...\n";
 }

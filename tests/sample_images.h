@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <string>
 
+// The 32 bytes the patcher looks for, written out here apart from the
+// tool's own copy.
+extern const std::uint8_t sample_signature[32];
+
 // Bytes that never contain the signature, since they are never 0x7E.
 bytes sample_filler(std::size_t size, std::uint32_t seed);
 
@@ -22,6 +26,9 @@ bytes with_font(bytes image, std::size_t offset, const bytes& font);
 // The image with its boot checksum, by the plain reference computation,
 // stored at 0x10..0x17.
 bytes with_checksum(bytes image);
+
+// The "Calculated Checksum: " line for the checksum stored in image.
+std::string checksum_line(const bytes& image);
 
 // Where the signature first stands in image, or image.size() when nowhere.
 std::size_t signature_offset(const bytes& image);

@@ -8,6 +8,7 @@
 // written in full to a temporary file beside the image and synced; the
 // backup and the move into place follow, each in one atomic step.
 #include "boot_checksum.h"
+#include "font_files.h"
 #include "font_table.h"
 #include "platform.h"
 
@@ -65,32 +66,6 @@ static int read_whole_file(std::FILE* file, std::uint64_t size,
 	else if (n != size)
 		error = error_unexpected_end;
 	std::fclose(file);
-	return error;
-}
-
-// Writes the patched image to a new temporary file beside the image and
-// syncs it to disk.  On failure the temporary file is gone again and
-// *what says which step failed.
-static int write_temp_image(const std::uint8_t* image, std::uint32_t length,
-                            std::string* temp_path, const char** what)
-{
-	std::FILE* out = nullptr;
-	int error = create_temp_file(image_name, temp_path, &out);
-	if (error != 0) {
-		*what = "create";
-		return error;
-	}
-	*what = "write";
-	errno = 0;
-	if (std::fwrite(image, 1, length, out) != length)
-		error = errno != 0 ? errno : EIO;
-	if (error == 0)
-		error = sync_stream(out);
-	int close_error = close_stream(out);
-	if (error == 0)
-		error = close_error;
-	if (error != 0)
-		remove_file(temp_path->c_str());
 	return error;
 }
 
@@ -188,7 +163,7 @@ int main(int argc, char** argv)
 
 	std::string temp_path;
 	const char* what = "";
-	error = write_temp_image(image, image_length, &temp_path, &what);
+	error = write_temp_file(image_name, image, image_length, &temp_path, &what);
 	if (error != 0) {
 		std::printf("error: could not %s the patched image %s: %s\n", what,
 		            temp_path.empty() ? "beside OS64.v64" : temp_path.c_str(),

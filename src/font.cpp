@@ -58,13 +58,7 @@ static int read_whole_file(std::FILE* file, std::uint64_t size,
 		return ENOMEM;
 	}
 	*bytes = storage->get();
-	errno = 0;
-	std::size_t n = std::fread(*bytes, 1, size, file);
-	int error = 0;
-	if (std::ferror(file))
-		error = errno != 0 ? errno : EIO;
-	else if (n != size)
-		error = error_unexpected_end;
+	int error = read_exactly(file, *bytes, (std::size_t)size);
 	std::fclose(file);
 	return error;
 }

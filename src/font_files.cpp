@@ -6,6 +6,19 @@
 #include <cerrno>
 #include <new>
 
+int read_exactly(std::FILE* stream, std::uint8_t* data, std::size_t size)
+{
+	if (size == 0)
+		return 0;
+	errno = 0;
+	std::size_t n = std::fread(data, 1, size, stream);
+	if (std::ferror(stream))
+		return errno != 0 ? errno : EIO;
+	if (n != size)
+		return error_unexpected_end;
+	return 0;
+}
+
 int read_and_close(std::FILE* stream, std::uint64_t size, std::vector<std::uint8_t>* data)
 {
 	int error = 0;
@@ -14,14 +27,8 @@ int read_and_close(std::FILE* stream, std::uint64_t size, std::vector<std::uint8
 	} catch (const std::bad_alloc&) {
 		error = ENOMEM;
 	}
-	if (error == 0 && size > 0) {
-		errno = 0;
-		std::size_t n = std::fread(data->data(), 1, (std::size_t)size, stream);
-		if (std::ferror(stream))
-			error = errno != 0 ? errno : EIO;
-		else if (n != size)
-			error = error_unexpected_end;
-	}
+	if (error == 0)
+		error = read_exactly(stream, data->data(), (std::size_t)size);
 	std::fclose(stream);
 	return error;
 }

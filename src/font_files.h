@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+// Reads exactly size bytes from an open stream into data.  A stream that
+// ends sooner gives error_unexpected_end.
+int read_exactly(std::FILE* stream, std::uint8_t* data, std::size_t size);
+
 // Reads size bytes from an open stream into data, then closes the stream,
 // whatever happened.
 int read_and_close(std::FILE* stream, std::uint64_t size, std::vector<std::uint8_t>* data);

@@ -15,6 +15,11 @@
 // - running the tool again does the sensible thing: it patches an original
 //   image, refuses a patched one, and patches the backup once the user has
 //   put it back; a leftover temporary file changes nothing.
+//
+// Images of 1 MiB and more are mapped rather than read.  Their calls on the
+// mapping (mmap, then mincore and mprotect on the memory it returned, and
+// munmap when the mapping is given up) count as calls on the image, and a
+// fault in any of them must leave the run to read the image and complete.
 #include "run_program.h"
 #include "sample_images.h"
 #include "syscall_trace.h"
@@ -35,6 +40,15 @@ const char font_name[] = "f.pf";
 const char temp_pattern[] = "OS64.v64.tmp-*";
 const int killed_status = 128 + 9;
 
+// The patcher maps images of 1 MiB and more into memory instead of reading
+// them.  The large scenarios use an image above that size, with its font
+// inside the part the boot checksum covers, so that patching changes the
+// checksum.
+const std::size_t small_image_size = 0x28000;
+const std::size_t small_font_offset = 0x1801;
+const std::size_t large_image_size = 0x140000;
+const std::size_t large_font_offset = 0xE7803;
+
 // How the folder and the file system look to a run.
 struct scenario {
 	const char* name;
@@ -43,6 +57,12 @@ struct scenario {
 	// that lacks a feature: "renameat2:error=EINVAL" for one that cannot
 	// rename without replacing, "link:error=EPERM" for one without hard links.
 	std::vector<std::string> always;
+	std::size_t image_size = small_image_size;
+	std::size_t font_offset = small_font_offset;
+	// A call of the image's mapping ("mincore", say) that fails with ENOMEM
+	// in every run, so that the run always falls back to reading the image.
+	// Which occurrence of the call that is comes from a clean run.
+	const char* mapping_refused_at = nullptr;
 };
 
 std::ostream& operator<<(std::ostream& out, const scenario& s)
@@ -130,7 +150,9 @@ bool has_failure_message(const program_result& r)
 int error_number(const std::string& name)
 {
 	static const std::pair<const char*, int> known[] = {
-		{"EIO", EIO}, {"ENOSPC", ENOSPC}, {"EEXIST", EEXIST}, {"EINVAL", EINVAL}, {"EPERM", EPERM},
+		{"EIO", EIO},       {"ENOSPC", ENOSPC}, {"EEXIST", EEXIST}, {"EINVAL", EINVAL},
+		{"EPERM", EPERM},   {"ENOMEM", ENOMEM}, {"ENODEV", ENODEV}, {"EAGAIN", EAGAIN},
+		{"EACCES", EACCES},
 	};
 	for (const auto& entry : known)
 		if (name == entry.first)
@@ -163,6 +185,27 @@ bool names_the_error(const program_result& r, const std::string& error)
 	       line.find(std::strerror(error_number(error))) != std::string::npos;
 }
 
+// The calls that map the image into memory.  Whatever they fail with, the
+// run must read the image instead and go on.
+bool maps_the_image(const std::string& name)
+{
+	return name == "mmap" || name == "mincore" || name == "mprotect" || name == "munmap";
+}
+
+// Whether the run read the image with read() after the call at, and before
+// it opened the font: the fallback from a mapping that failed.
+bool read_the_image_after(const std::vector<syscall_record>& calls,
+                          std::vector<syscall_record>::const_iterator at)
+{
+	for (auto call = at; call != calls.end(); ++call) {
+		if (call->name == "read" && call->target == "OS64.v64")
+			return true;
+		if (call->target == font_name)
+			return false;
+	}
+	return false;
+}
+
 class EveryCall : public ::testing::TestWithParam<scenario> {
 protected:
 	void SetUp() override
@@ -172,13 +215,31 @@ protected:
 		strace = find_strace();
 		if (strace.empty())
 			GTEST_SKIP() << "strace is not installed; .ci/run installs it";
-		original = sample_image(0x28000, 0x1801, 11);
+		original = sample_image(GetParam().image_size, GetParam().font_offset, 11);
 		font = sample_filler(2048, 12);
 		if (GetParam().existing_backup)
 			old_backup = sample_image(0x24000, 0x2345, 13);
-		patched_old = with_font(original, 0x1801, font);
+		patched_old = with_font(original, GetParam().font_offset, font);
 		patched_new = patched_image(original, font);
 		log_folder = make_scratch_folder();
+		always = GetParam().always;
+		if (GetParam().mapping_refused_at != nullptr)
+			refuse_mapping(GetParam().mapping_refused_at);
+	}
+
+	// Makes the image's call of the given name fail in every run from now
+	// on, having found which occurrence of the call it is in a clean run.
+	void refuse_mapping(const std::string& name)
+	{
+		std::string folder = prepare_folder();
+		std::vector<syscall_record> calls;
+		run_traced(folder, "", &calls);
+		remove_folder(folder);
+		auto call = std::find_if(calls.begin(), calls.end(), [&](const syscall_record& c) {
+			return c.name == name && c.target == "OS64.v64";
+		});
+		ASSERT_TRUE(call != calls.end()) << "a clean run made no " << name << " on OS64.v64";
+		always.push_back(name + ":error=ENOMEM:when=" + std::to_string(call->occurrence));
 	}
 
 	void TearDown() override
@@ -208,7 +269,7 @@ protected:
 		// otherwise fail every traced run at exit.
 		std::vector<std::string> command = {strace, "-f", "-s", "16", "-o", log,
 		                                    "-E", "ASAN_OPTIONS=detect_leaks=0"};
-		std::vector<std::string> injections = GetParam().always;
+		std::vector<std::string> injections = always;
 		if (!extra.empty())
 			injections.push_back(extra);
 		for (const std::string& injection : injections) {
@@ -239,7 +300,7 @@ protected:
 		remove_folder(folder);
 
 		std::set<std::string> always_failed;
-		for (const std::string& injection : GetParam().always)
+		for (const std::string& injection : always)
 			always_failed.insert(injection.substr(0, injection.find(':')));
 		std::vector<call_point> points;
 		for (const syscall_record& call : calls)
@@ -268,6 +329,23 @@ protected:
 			errors.push_back("EEXIST");
 			errors.push_back("EPERM");
 		}
+		// The image's mapping: no memory, or a file system that cannot map
+		// files, a page that cannot be checked, or one that cannot be made
+		// writable.
+		if (point.name == "mmap") {
+			errors.push_back("ENOMEM");
+			errors.push_back("ENODEV");
+		}
+		if (point.name == "mincore") {
+			errors.push_back("ENOMEM");
+			errors.push_back("EAGAIN");
+		}
+		if (point.name == "mprotect") {
+			errors.push_back("ENOMEM");
+			errors.push_back("EACCES");
+		}
+		if (point.name == "munmap")
+			errors.push_back("EINVAL");
 		return errors;
 	}
 
@@ -417,6 +495,7 @@ protected:
 	}
 
 	mutable std::deque<expected_run> expected;
+	std::vector<std::string> always;
 	std::string strace;
 	std::string log_folder;
 	bytes original;
@@ -428,8 +507,9 @@ protected:
 
 // The clean run must show the calls the checks are meant for; if the log
 // could not be read, every loop below would pass on nothing.
-void expect_the_usual_calls(const std::vector<call_point>& points, bool existing_backup)
+void expect_the_usual_calls(const std::vector<call_point>& points, const scenario& s)
 {
+	bool existing_backup = s.existing_backup;
 	auto has = [&](const std::string& name, const std::string& target) {
 		return std::any_of(points.begin(), points.end(), [&](const call_point& p) {
 			return p.name == name && p.target == target;
@@ -450,14 +530,26 @@ void expect_the_usual_calls(const std::vector<call_point>& points, bool existing
 		EXPECT_TRUE(has("renameat2", "OS64.v64 -> OS64.bak") ||
 		            has("link", "OS64.v64 -> OS64.bak") || has("rename", "OS64.v64 -> OS64.bak"));
 	}
+	// A large image is mapped, its pages checked and made writable; where
+	// the check is refused, the mapping is undone and the image read.
+	if (s.image_size >= large_image_size) {
+		EXPECT_TRUE(has("mmap", "OS64.v64"));
+		if (s.mapping_refused_at == nullptr) {
+			EXPECT_TRUE(has("mincore", "OS64.v64"));
+			EXPECT_TRUE(has("mprotect", "OS64.v64"));
+		} else {
+			EXPECT_TRUE(has("munmap", "OS64.v64"));
+		}
+	}
 }
 
 TEST_P(EveryCall, FailsWithoutLosingAnything)
 {
 	std::vector<call_point> points = enumerate_points();
-	expect_the_usual_calls(points, GetParam().existing_backup);
+	expect_the_usual_calls(points, GetParam());
 	unsigned injected = 0;
 	unsigned absorbed = 0;
+	unsigned on_mapping = 0;
 	for (const call_point& point : points) {
 		for (const std::string& error : errors_for(point)) {
 			SCOPED_TRACE(describe(point) + " failing with " + error);
@@ -473,6 +565,12 @@ TEST_P(EveryCall, FailsWithoutLosingAnything)
 			ASSERT_TRUE(hit != calls.end() && hit->injected && hit->target == point.target)
 			    << "the fault did not land on the call of the clean run";
 			injected++;
+			if (maps_the_image(point.name) && point.target == "OS64.v64") {
+				on_mapping++;
+				EXPECT_EQ(r.status, 0) << "a failed mapping stopped the run:\n" << r.out << r.err;
+				EXPECT_TRUE(read_the_image_after(calls, hit))
+				    << "the run did not read the image after its mapping failed";
+			}
 			if (r.status == 0) {
 				absorbed++;
 				std::printf("  %s: %s failing with %s, recovered\n", GetParam().name,
@@ -491,12 +589,16 @@ TEST_P(EveryCall, FailsWithoutLosingAnything)
 	std::printf("fault injection, %s: %zu calls, %u faults injected, %u runs recovered and "
 	            "completed, %u ended with an error\n",
 	            GetParam().name, points.size(), injected, absorbed, injected - absorbed);
+	if (on_mapping != 0)
+		std::printf("  %s: %u of the faults on the mapping of the image, each run read the "
+		            "image instead\n",
+		            GetParam().name, on_mapping);
 }
 
 TEST_P(EveryCall, SurvivesBeingKilledAtAnyCall)
 {
 	std::vector<call_point> points = enumerate_points();
-	expect_the_usual_calls(points, GetParam().existing_backup);
+	expect_the_usual_calls(points, GetParam());
 	// Killed on entering a call, the run never makes it: a stop at each call
 	// is a stop between every two steps that change the files.  The last
 	// stop comes after all of them.
@@ -535,7 +637,13 @@ INSTANTIATE_TEST_SUITE_P(
         scenario{"existing_backup_without_renameat2", true, {"renameat2:error=EINVAL"}},
         scenario{"fresh_without_links", false, {"renameat2:error=EINVAL", "link:error=EPERM"}},
         scenario{"existing_backup_without_links", true,
-                 {"renameat2:error=EINVAL", "link:error=EPERM"}}),
+                 {"renameat2:error=EINVAL", "link:error=EPERM"}},
+        // An image large enough to be mapped rather than read, and one whose
+        // mapping is always refused so that the run reads it instead.
+        scenario{"large_fresh", false, {}, large_image_size, large_font_offset},
+        scenario{"large_existing_backup", true, {}, large_image_size, large_font_offset},
+        scenario{"large_fresh_mapping_refused", false, {}, large_image_size, large_font_offset,
+                 "mincore"}),
     [](const ::testing::TestParamInfo<scenario>& info) { return std::string(info.param.name); });
 
 TEST(StraceLog, FollowsFileDescriptorsAndPaths)
@@ -570,6 +678,60 @@ TEST(StraceLog, FollowsFileDescriptorsAndPaths)
 	EXPECT_EQ(calls[9].target, "OS64.v64 -> OS64.bak");
 	EXPECT_EQ(calls[10].target, std::string(temp_pattern) + " -> OS64.v64");
 	EXPECT_EQ(calls[10].result, "?");
+}
+
+TEST(StraceLog, FollowsMappingsOfWatchedFiles)
+{
+	const std::string log =
+	    "9 openat(AT_FDCWD, \"/lib/libc.so.6\", O_RDONLY|O_CLOEXEC) = 3\n"
+	    "9 mmap(NULL, 1974096, PROT_READ, MAP_PRIVATE|MAP_DENYWRITE, 3, 0) = 0x7f0000000000\n"
+	    "9 close(3)                          = 0\n"
+	    "9 mprotect(0x7f0000100000, 16384, PROT_READ) = 0\n"
+	    "9 openat(AT_FDCWD, \"OS64.v64\", O_RDONLY|O_NOCTTY|O_NONBLOCK|O_CLOEXEC) = 3\n"
+	    "9 mmap(NULL, 1310720, PROT_READ, MAP_PRIVATE|MAP_POPULATE, 3, 0) = -1 ENOMEM (Cannot "
+	    "allocate memory) (INJECTED)\n"
+	    "9 mmap(NULL, 1310720, PROT_READ, MAP_PRIVATE|MAP_POPULATE, 3, 0) = 0x7f1000001000\n"
+	    "9 close(3)                          = 0\n"
+	    "9 mincore(0x7f1000001000, 1310720, [1, 1, 1, ...]) = 0\n"
+	    "9 mprotect(0x7f1000001000, 1310720, PROT_READ|PROT_WRITE) = 0\n"
+	    "9 mprotect(0x7f1000141000, 4096, PROT_READ) = 0\n"
+	    "9 munmap(0x7f1000001000, 1310720)   = 0\n"
+	    "9 mmap(NULL, 1314816, PROT_READ|PROT_WRITE, MAP_PRIVATE|MAP_ANONYMOUS, -1, 0) = "
+	    "0x7f1000000000\n"
+	    "9 mprotect(0x7f1000001000, 4096, PROT_READ) = 0\n"
+	    "9 openat(AT_FDCWD, \"OS64.v64\", O_RDONLY) = 4\n"
+	    "9 mmap(NULL, 8192, PROT_READ, MAP_PRIVATE, 4, 0) = 0x7f2000000000\n"
+	    "9 mmap(0x7f2000000000, 4096, PROT_READ, MAP_PRIVATE|MAP_FIXED|MAP_ANONYMOUS, -1, 0) = "
+	    "0x7f2000000000\n"
+	    "9 mincore(0x7f2000000000, 4096, 0x5600) = -1 EAGAIN (Resource temporarily "
+	    "unavailable) (INJECTED)\n"
+	    "9 mincore(0x7f2000001000, 4096, 0x5600) = ?\n";
+	std::vector<syscall_record> calls = parse_strace_log(log, {"OS64.v64"});
+	ASSERT_EQ(calls.size(), 19u);
+	EXPECT_EQ(calls[1].target, "");
+	EXPECT_EQ(calls[3].target, "");
+	// The fifth argument names the file descriptor, failed or not.
+	EXPECT_EQ(calls[5].target, "OS64.v64");
+	EXPECT_TRUE(calls[5].injected);
+	EXPECT_EQ(calls[6].name, "mmap");
+	EXPECT_EQ(calls[6].occurrence, 3u);
+	EXPECT_EQ(calls[6].target, "OS64.v64");
+	// The mapping outlives the file descriptor.
+	EXPECT_EQ(calls[8].target, "OS64.v64");
+	EXPECT_EQ(calls[8].name, "mincore");
+	EXPECT_EQ(calls[9].target, "OS64.v64");
+	EXPECT_EQ(calls[9].occurrence, 2u);
+	// Just past its end is outside the mapping.
+	EXPECT_EQ(calls[10].target, "");
+	EXPECT_EQ(calls[11].target, "OS64.v64");
+	// Once unmapped, its addresses belong to whatever is mapped there next.
+	EXPECT_EQ(calls[13].target, "");
+	EXPECT_EQ(calls[15].target, "OS64.v64");
+	// A mapping laid over part of another takes that part from it.
+	EXPECT_EQ(calls[17].target, "");
+	EXPECT_TRUE(calls[17].injected);
+	EXPECT_EQ(calls[18].target, "OS64.v64");
+	EXPECT_EQ(calls[18].result, "?");
 }
 
 } // namespace

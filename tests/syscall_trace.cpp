@@ -109,11 +109,68 @@ static bool opens_a_file(const std::string& name)
 	return name == "openat" || name == "open" || name == "creat" || name == "openat2";
 }
 
+// mmap takes its file descriptor as the fifth argument, after the address,
+// the length, the protection and the flags.
+static bool maps_a_file(const std::string& name)
+{
+	return name == "mmap" || name == "mmap2";
+}
+
+// Calls that work on memory a mapping covers, named by an address in their
+// first argument.
+static bool works_on_a_mapping(const std::string& name)
+{
+	return name == "mincore" || name == "mprotect" || name == "munmap" || name == "madvise" ||
+	       name == "msync";
+}
+
+// Reads an address or a length as strace prints it, in hexadecimal with
+// "0x" or in decimal.  "NULL" and anything else that is no number give
+// false.
+static bool read_number(const std::string& text, unsigned long long* value)
+{
+	if (text.empty() || text[0] < '0' || text[0] > '9')
+		return false;
+	char* end = nullptr;
+	*value = std::strtoull(text.c_str(), &end, 0);
+	return *end == '\0';
+}
+
+// The memory that a mapping of a watched file covers, from start up to but
+// not including end.
+struct mapped_file {
+	unsigned long long start;
+	unsigned long long end;
+	std::string target;
+};
+
+// Forgets the part of every mapping that lies in the given range: it was
+// unmapped, or a new mapping took its place.  What lies on either side of
+// the range stays mapped.
+static void forget_mappings(std::vector<mapped_file>* mappings, unsigned long long start,
+                            unsigned long long length)
+{
+	unsigned long long end = start + length;
+	std::vector<mapped_file> kept;
+	for (const mapped_file& m : *mappings) {
+		if (m.end <= start || m.start >= end) {
+			kept.push_back(m);
+			continue;
+		}
+		if (m.start < start)
+			kept.push_back({m.start, start, m.target});
+		if (m.end > end)
+			kept.push_back({end, m.end, m.target});
+	}
+	*mappings = kept;
+}
+
 std::vector<syscall_record> parse_strace_log(const std::string& log, const watched_names& watched)
 {
 	std::vector<syscall_record> records;
 	std::map<std::string, unsigned> counts;
 	std::map<long, std::string> open_files;
+	std::vector<mapped_file> mappings;
 	std::istringstream in(log);
 	std::string line;
 	while (std::getline(in, line)) {
@@ -141,7 +198,22 @@ std::vector<syscall_record> parse_strace_log(const std::string& log, const watch
 		record.injected = line.find("(INJECTED)", close) != std::string::npos;
 
 		std::vector<std::string> arguments = split_arguments(record.arguments);
-		if (!arguments.empty() && is_number(arguments[0]) && !opens_a_file(name)) {
+		unsigned long long address = 0;
+		unsigned long long length = 0;
+		bool has_range = arguments.size() >= 2 && read_number(arguments[0], &address) &&
+		                 read_number(arguments[1], &length);
+		if (maps_a_file(name)) {
+			if (arguments.size() >= 5 && is_number(arguments[4])) {
+				auto found = open_files.find(std::stol(arguments[4]));
+				if (found != open_files.end())
+					record.target = found->second;
+			}
+		} else if (works_on_a_mapping(name)) {
+			if (has_range)
+				for (const mapped_file& m : mappings)
+					if (address >= m.start && address < m.end)
+						record.target = m.target;
+		} else if (!arguments.empty() && is_number(arguments[0]) && !opens_a_file(name)) {
 			auto found = open_files.find(std::stol(arguments[0]));
 			if (found != open_files.end())
 				record.target = found->second;
@@ -165,6 +237,17 @@ std::vector<syscall_record> parse_strace_log(const std::string& log, const watch
 		}
 		if (name == "close" && !arguments.empty() && is_number(arguments[0]))
 			open_files.erase(std::stol(arguments[0]));
+		// A mapping stays after its file descriptor is closed, until it is
+		// unmapped or another mapping takes its addresses.
+		unsigned long long mapped_at = 0;
+		if (maps_a_file(name) && arguments.size() >= 2 && read_number(arguments[1], &length) &&
+		    read_number(record.result.substr(0, record.result.find(' ')), &mapped_at)) {
+			forget_mappings(&mappings, mapped_at, length);
+			if (!record.target.empty())
+				mappings.push_back({mapped_at, mapped_at + length, record.target});
+		}
+		if (name == "munmap" && has_range && record.result == "0")
+			forget_mappings(&mappings, address, length);
 		records.push_back(record);
 	}
 	return records;

@@ -110,11 +110,11 @@ int main(int argc, char** argv)
 	for (unsigned c = 0; c < 256; c++) {
 		draw_glyph(c, &builtin[c * 8]);
 		draw_glyph(c, &font[c * 8]);
-		// The new font draws its letters bold, so a patched menu is easy
-		// to tell apart from the original.
+		// The built-in font of the sample draws its letters bold and the new
+		// font draws them plain, so a patched menu is easy to tell apart.
 		if (c >= 4)
 			for (int row = 0; row < 8; row++)
-				font[c * 8 + row] |= (std::uint8_t)(font[c * 8 + row] >> 1);
+				builtin[c * 8 + row] |= (std::uint8_t)(builtin[c * 8 + row] >> 1);
 	}
 	std::memcpy(&image[demo_font_offset], builtin.data(), builtin.size());
 

@@ -4,25 +4,21 @@
 // usage: os64-bench-image MIB IMAGE FONT
 #include "bench_image.h"
 
+#include "font_files.h"
 #include "font_table.h"
+#include "platform.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+// Writes a whole file, saying on standard error why it could not.
 static bool write_file(const char* path, const std::vector<std::uint8_t>& bytes)
 {
-	std::FILE* f = std::fopen(path, "wb");
-	if (f == nullptr) {
-		std::perror(path);
-		return false;
-	}
-	bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-	if (std::fclose(f) != 0 || !ok) {
-		std::perror(path);
-		return false;
-	}
-	return true;
+	int error = write_output_file(path, bytes, true);
+	if (error != 0)
+		std::fprintf(stderr, "%s: %s\n", path, platform_error_text(error).c_str());
+	return error == 0;
 }
 
 int main(int argc, char** argv)

@@ -2,13 +2,18 @@
 #include "font_commands.h"
 
 #include "boot_checksum.h"
+#include "font_codepage.h"
+#include "font_decode.h"
 #include "font_files.h"
-#include "font_formats.h"
+#include "font_png.h"
+#include "font_render.h"
+#include "font_sheet.h"
 #include "font_table.h"
 #include "platform.h"
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -107,30 +112,33 @@ static bool write_output(const char* path, const byte_buffer& data, bool force)
 	return true;
 }
 
-int import_command(const char* input, const char* output, bool force)
+int import_command(const char* input, const char* output, const import_request& request)
 {
 	byte_buffer data;
 	if (!read_whole_input(input, max_import_size, "a font or a glyph sheet", &data))
 		return 1;
+	byte_buffer fill;
+	if (request.fill != nullptr && !read_font_table(request.fill, &fill))
+		return 1;
+	import_options options;
+	options.codepage = request.codepage != nullptr ? request.codepage : "";
+	options.size = request.size;
+	options.fill = request.fill != nullptr ? fill.data() : nullptr;
 	import_result font;
 	std::string error;
-	if (!import_font(data, &font, &error)) {
+	if (!import_font(data, options, &font, &error)) {
 		report_error(std::string(input) + ": " + error);
 		return 1;
 	}
-	if (!write_output(output, font.table, force))
+	if (!write_output(output, font.table, request.force))
 		return 1;
-	std::string what = font.kind + (font.gzip ? ", gzip-compressed" : "");
-	if (font.scale == 0) {
-		what += ", " + std::to_string(font.glyphs) + " glyphs of 8x8";
-		if (font.glyphs > font_glyph_count)
-			what += ", of which the first 256 are taken";
-	} else {
-		what += " at scale " + std::to_string(font.scale);
-		if (font.grid)
-			what += " with grid lines";
-	}
-	std::printf("%s: %s\nwrote %s (2048 bytes)\n", input, what.c_str(), output);
+	std::printf("%s: %s\nwrote %s (2048 bytes)\n", input, describe_import(font).c_str(),
+	            output);
+	if (!font.missing.empty())
+		report_warning(std::string(input) + " lacks " + describe_missing(font.missing) +
+		               (request.fill != nullptr
+		                        ? std::string("; they were taken from ") + request.fill
+		                        : std::string("; their slots are empty")));
 	return 0;
 }
 
@@ -153,14 +161,47 @@ int export_command(const char* font, const char* output, unsigned scale, bool gr
 	return 0;
 }
 
+// Says which characters of a text show drew as boxes.
+static void report_unknown_characters(const std::vector<std::uint32_t>& unknown)
+{
+	std::string list;
+	for (std::size_t i = 0; i < unknown.size(); i++) {
+		if (std::find(unknown.begin(), unknown.begin() + (std::ptrdiff_t)i, unknown[i]) !=
+		    unknown.begin() + (std::ptrdiff_t)i)
+			continue;
+		list += list.empty() ? "" : ", ";
+		list += unknown[i] == invalid_utf8 ? std::string("bytes that are not UTF-8")
+		                                   : describe_character(unknown[i]);
+	}
+	bool one = unknown.size() == 1;
+	report_warning(std::to_string(unknown.size()) +
+	               (one ? " character of the text is not in code page 437 and is drawn as a box: "
+	                    : " characters of the text are not in code page 437 and are drawn as "
+	                      "boxes: ") +
+	               list);
+}
+
 int show_command(const char* font, const std::string* text, unsigned columns)
 {
 	byte_buffer table;
 	if (!read_font_table(font, &table))
 		return 1;
-	std::string drawing = text != nullptr ? render_text(table.data(), *text)
-	                                      : render_table(table.data(), columns);
-	std::fwrite(drawing.data(), 1, drawing.size(), stdout);
+	if (text == nullptr) {
+		if (columns == 0)
+			columns = table_columns_for_width(terminal_columns(stdout));
+		std::string drawing = render_table(table.data(), columns);
+		std::fwrite(drawing.data(), 1, drawing.size(), stdout);
+		return 0;
+	}
+	text_drawing drawn;
+	std::string error;
+	if (!render_text(table.data(), *text, &drawn, &error)) {
+		report_error(error);
+		return 1;
+	}
+	std::fwrite(drawn.drawing.data(), 1, drawn.drawing.size(), stdout);
+	if (!drawn.unknown.empty())
+		report_unknown_characters(drawn.unknown);
 	return 0;
 }
 

@@ -7,8 +7,18 @@
 
 #include <string>
 
-int import_command(const char* input, const char* output, bool force);
+// What import was asked to do beyond its input and output: null or 0 for
+// options not given.
+struct import_request {
+	bool force = false;
+	const char* codepage = nullptr; // the layout of a font that states none
+	unsigned size = 0;              // the pixel size to read
+	const char* fill = nullptr;     // the table to take missing characters from
+};
+
+int import_command(const char* input, const char* output, const import_request& request);
 int export_command(const char* font, const char* output, unsigned scale, bool grid, bool force);
+// columns 0 fits the table to the terminal.
 int show_command(const char* font, const std::string* text, unsigned columns);
 int extract_command(const char* image, const char* output, bool force);
 int check_command(const char* image);

@@ -1,11 +1,13 @@
 // os64-font: the companion of os64-fontpatch.  It makes raw font tables
-// from PSF console fonts and PNG glyph sheets, turns them back into sheets,
+// from console, X11, OpenType, TrueType and Windows fonts and from PNG
+// glyph sheets, turns them back into sheets,
 // draws them in the terminal, copies the built-in font out of an image and
 // checks an image's boot checksum.
 //
 // This file holds the command line: the help texts, the parsing of options
 // and operands, and the dispatch to the commands.
 #include "font_commands.h"
+#include "font_freetype.h"
 #include "platform.h"
 
 #include <cstdio>
@@ -23,15 +25,16 @@ static const char main_help[] =
         "Makes, shows and extracts fonts for os64-fontpatch, and checks menu images.\n"
         "\n"
         "Commands:\n"
-        "  import INPUT OUTPUT.pf      make a font table from a PSF font or a PNG sheet\n"
+        "  import INPUT OUTPUT.pf      make a font table from a font file or a PNG sheet\n"
         "  export FONT.pf OUTPUT.png   draw a font table as a PNG glyph sheet\n"
         "  show FONT.pf [TEXT]         draw a font table, or TEXT set in it, in the terminal\n"
         "  extract IMAGE OUTPUT.pf     copy the built-in font out of an unpatched image\n"
         "  check IMAGE                 verify the boot checksum and boot code of an image\n"
         "\n"
-        "A font table (.pf) is 2048 bytes: 256 glyphs of 8x8 pixels in character-code\n"
-        "order, 8 bytes a glyph, one byte a pixel row from the top, the most\n"
-        "significant bit the leftmost pixel.\n"
+        "A font table (.pf) is 2048 bytes: 256 glyphs of 8x8 pixels, 8 bytes a glyph,\n"
+        "one byte a pixel row from the top, the most significant bit the leftmost\n"
+        "pixel.  Glyph n draws the character that code page 437 puts at n: 0x82 is é,\n"
+        "0xB0 is ░, and 0x01-0x1F and 0x7F are its graphic characters ☺ ☻ ♥ ... ⌂.\n"
         "\n"
         "No command replaces an existing output file unless it is given --force.\n"
         "Errors are reported on standard error and give exit status 1.\n"
@@ -40,19 +43,35 @@ static const char main_help[] =
         "'os64-font --version' for the version.\n";
 
 static const char import_help[] =
-        "usage: os64-font import [--force] INPUT OUTPUT.pf\n"
+        "usage: os64-font import [--force] [--codepage NAME] [--size PX] [--fill FONT.pf]\n"
+        "                        INPUT OUTPUT.pf\n"
         "\n"
-        "Makes the font table OUTPUT.pf from INPUT, which is one of:\n"
+        "Makes the font table OUTPUT.pf from INPUT, gzip-compressed or not, which is\n"
+        "one of:\n"
         "\n"
-        "- a PSF console font, PSF1 or PSF2, gzip-compressed or not, with 8x8 glyphs\n"
-        "  (such as the *8x8*, *.f08* and *-08* fonts in /usr/share/consolefonts); of\n"
-        "  a font with more than 256 glyphs, the first 256 are taken;\n"
+        "- a PSF console font, PSF1 or PSF2 (such as the *8x8*, *.f08* and *-08*\n"
+        "  fonts in /usr/share/consolefonts);\n"
+        "- an X11 bitmap font (BDF, PCF), an OpenType bitmap font (OTB), a Windows\n"
+        "  raster font (FON, FNT), or a TrueType or OpenType font, read through\n"
+        "  FreeType: its bitmaps of the size --size asks for, or else its own, or\n"
+        "  its outlines rendered in black and white at --size pixels (default 8);\n"
         "- a PNG glyph sheet: 16x16 cells of 8x8 pixels, glyph 0 at the top left, row\n"
         "  by row, 128x128 pixels in all.  A sheet may be scaled by a whole number up\n"
         "  to 32 (256x256, 384x384, ...) when every font pixel is a square block that\n"
         "  is all dark or all light.  A sheet with one-pixel grid lines around the\n"
         "  cells, as 'os64-font export --grid' draws it, is 17 pixels larger (145x145\n"
-        "  at scale 1); the grid lines are not looked at.\n"
+        "  at scale 1); the grid lines are not looked at;\n"
+        "- a raw font table of 2048 bytes.\n"
+        "\n"
+        "Every glyph goes to the slot of its character in code page 437, where the\n"
+        "menu looks it up: by the Unicode table of a PSF font, the character map of a\n"
+        "font FreeType reads, or the code page a font states for its slots.  A font\n"
+        "that says nothing about its characters (a PSF font without a Unicode table,\n"
+        "a sheet, a raw table) keeps its slot order, unless --codepage names its\n"
+        "layout.  Glyphs of up to 8x8 pixels are placed on one baseline, left-aligned;\n"
+        "larger glyphs are refused.  The characters the font lacks are listed in a\n"
+        "warning, and their slots stay empty unless --fill gives a table to take\n"
+        "them from.\n"
         "\n"
         "A pixel of a sheet is set when it is dark: when its luminance\n"
         "0.299 R + 0.587 G + 0.114 B, taken from the stored values after blending the\n"
@@ -60,7 +79,14 @@ static const char import_help[] =
         "RGB and palette images, with or without alpha, are all read.\n"
         "\n"
         "Options:\n"
-        "  --force    replace OUTPUT.pf if it exists\n";
+        "  --codepage NAME  the code page INPUT's slots are in, for a font that does\n"
+        "                   not say (cp850, iso-8859-1, koi8-r, ...: any name that\n"
+        "                   'iconv -l' lists)\n"
+        "  --size PX        the pixel size to read, from 1 to 64\n"
+        "  --fill FONT.pf   take the characters INPUT lacks from this font table, such\n"
+        "                   as the built-in font ('os64-font extract OS64.bak\n"
+        "                   original.pf')\n"
+        "  --force          replace OUTPUT.pf if it exists\n";
 
 static const char export_help[] =
         "usage: os64-font export [--force] [--scale N] [--grid] FONT.pf OUTPUT.png\n"
@@ -81,14 +107,16 @@ static const char show_help[] =
         "\n"
         "Draws the font table FONT.pf in the terminal with Unicode block characters,\n"
         "two pixel rows a line: the whole table of 256 glyphs, each row headed by the\n"
-        "code of its first glyph in hexadecimal, or TEXT set in the font.  Every byte\n"
-        "of TEXT is one character code, so ASCII text shows as written; a line feed\n"
-        "starts a new line; put -- before a TEXT that begins with '-'.  The terminal\n"
-        "must show UTF-8.\n"
+        "code of its first glyph in hexadecimal, or TEXT set in the font as the menu\n"
+        "will show it.  TEXT is UTF-8: every character is drawn with the glyph of its\n"
+        "slot in code page 437, and one that code page lacks is drawn as an empty box,\n"
+        "with a warning.  A line feed starts a new line; put -- before a TEXT that\n"
+        "begins with '-'.  The terminal must show UTF-8.\n"
         "\n"
         "Options:\n"
-        "  --columns N  glyphs a row of the table, from 1 to 16 (default 16, which\n"
-        "               takes 146 columns of the terminal; 8 fits into 80)\n";
+        "  --columns N  glyphs a row of the table, from 1 to 16; without it, 16, 8 or\n"
+        "               4, whichever fits the terminal (16 takes 146 columns, 8 takes\n"
+        "               74), and 16 when the output is not a terminal\n";
 
 static const char extract_help[] =
         "usage: os64-font extract [--force] IMAGE OUTPUT.pf\n"
@@ -118,6 +146,7 @@ enum {
 	takes_scale = 2,
 	takes_grid = 4,
 	takes_columns = 8,
+	takes_import = 16, // --codepage, --size and --fill
 };
 
 struct arguments {
@@ -126,7 +155,8 @@ struct arguments {
 	bool force = false;
 	bool grid = false;
 	unsigned scale = 1;
-	unsigned columns = 16;
+	unsigned columns = 0;
+	import_request import;
 };
 
 static void usage_error(const char* command, const std::string& message)
@@ -173,6 +203,25 @@ static bool number_option(const char* command, const char* name, unsigned low, u
 	return true;
 }
 
+// Handles an option that takes a word, as "--name WORD" or "--name=WORD".
+static bool word_option(const char* command, const char* name, const char* what, int argc,
+                        char** argv, int* i, const char** value)
+{
+	const char* arg = argv[*i];
+	std::size_t length = std::strlen(name);
+	if (arg[length] == '=')
+		*value = arg + length + 1;
+	else if (*i + 1 < argc)
+		*value = argv[++*i];
+	else
+		*value = nullptr;
+	if (*value == nullptr || **value == '\0') {
+		usage_error(command, std::string(name) + " needs " + what);
+		return false;
+	}
+	return true;
+}
+
 static bool is_option(const char* arg, const char* name)
 {
 	std::size_t length = std::strlen(name);
@@ -202,6 +251,18 @@ static bool parse_arguments(const char* command, int accepted, int argc, char** 
 				return false;
 		} else if ((accepted & takes_columns) && is_option(arg, "--columns")) {
 			if (!number_option(command, "--columns", 1, 16, argc, argv, &i, &args->columns))
+				return false;
+		} else if ((accepted & takes_import) && is_option(arg, "--codepage")) {
+			if (!word_option(command, "--codepage", "a code page NAME", argc, argv, &i,
+			                 &args->import.codepage))
+				return false;
+		} else if ((accepted & takes_import) && is_option(arg, "--fill")) {
+			if (!word_option(command, "--fill", "a FONT.pf", argc, argv, &i,
+			                 &args->import.fill))
+				return false;
+		} else if ((accepted & takes_import) && is_option(arg, "--size")) {
+			if (!number_option(command, "--size", 1, freetype_max_size, argc, argv, &i,
+			                   &args->import.size))
 				return false;
 		} else {
 			usage_error(command, std::string("unknown option '") + arg + "'");
@@ -249,7 +310,7 @@ int main(int argc, char** argv)
 	int accepted = 0;
 	if (std::strcmp(command, "import") == 0) {
 		help = import_help;
-		accepted = takes_force;
+		accepted = takes_force | takes_import;
 	} else if (std::strcmp(command, "export") == 0) {
 		help = export_help;
 		accepted = takes_force | takes_scale | takes_grid;
@@ -278,7 +339,8 @@ int main(int argc, char** argv)
 		if (!operand_count_ok(command, args, 2, 2, "INPUT and OUTPUT.pf",
 		                      "INPUT and OUTPUT.pf"))
 			return 1;
-		return import_command(op[0], op[1], args.force);
+		args.import.force = args.force;
+		return import_command(op[0], op[1], args.import);
 	}
 	if (std::strcmp(command, "export") == 0) {
 		if (!operand_count_ok(command, args, 2, 2, "FONT.pf and OUTPUT.png",

@@ -296,10 +296,20 @@ int sync_folder_of(const char*)
 	return 0;
 }
 
+unsigned terminal_columns(std::FILE* stream)
+{
+	HANDLE handle = (HANDLE)_get_osfhandle(_fileno(stream));
+	CONSOLE_SCREEN_BUFFER_INFO info;
+	if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info))
+		return 0;
+	return (unsigned)(info.srWindow.Right - info.srWindow.Left + 1);
+}
+
 #else
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -497,6 +507,16 @@ int sync_folder_of(const char* path)
 		error = errno;
 	close(fd);
 	return error;
+}
+
+unsigned terminal_columns(std::FILE* stream)
+{
+	struct winsize size;
+	int fd = fileno(stream);
+	if (fd < 0 || !isatty(fd) || ioctl(fd, TIOCGWINSZ, &size) != 0)
+		return 0;
+	// A terminal that does not know its width says 0; take the usual 80.
+	return size.ws_col != 0 ? size.ws_col : 80;
 }
 
 #endif

@@ -69,4 +69,8 @@ int map_file_copy(std::FILE* stream, std::uint64_t size, std::uint8_t** bytes);
 // loss.  It does nothing where the platform keeps no such separate record.
 int sync_folder_of(const char* path);
 
+// The width in columns of the terminal the stream writes to, or 0 when it
+// does not write to a terminal.
+unsigned terminal_columns(std::FILE* stream);
+
 #endif

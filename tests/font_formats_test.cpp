@@ -1,6 +1,10 @@
 // Unit tests of the font formats of os64-font: PSF fonts, gzip, PNG glyph
 // sheets and terminal drawing.
-#include "font_formats.h"
+#include "font_decode.h"
+#include "font_png.h"
+#include "font_render.h"
+#include "font_sheet.h"
+#include "font_codepage.h"
 #include "png_fixture.h"
 
 #include <gtest/gtest.h>
@@ -85,10 +89,10 @@ struct imported {
 	std::string error;
 };
 
-imported run_import(const byte_buffer& data)
+imported run_import(const byte_buffer& data, const import_options& options = import_options())
 {
 	imported r;
-	r.ok = import_font(data, &r.result, &r.error);
+	r.ok = import_font(data, options, &r.result, &r.error);
 	return r;
 }
 
@@ -114,26 +118,64 @@ TEST(Psf, Psf1With256Glyphs)
 	EXPECT_EQ(r.result.scale, 0u);
 }
 
-TEST(Psf, Psf1With512GlyphsAndUnicodeTableGivesTheFirst256)
+TEST(Psf, UnicodeTablesPutGlyphsInTheSlotsOfTheirCharacters)
 {
-	byte_buffer glyphs = pattern(4096, 2);
-	byte_buffer data = psf1(0x03, 8, glyphs);
-	// A Unicode table follows the glyphs; it plays no part.
-	byte_buffer unicode = pattern(700, 3);
-	data.insert(data.end(), unicode.begin(), unicode.end());
-	imported r = run_import(data);
-	ASSERT_TRUE(r.ok) << r.error;
-	EXPECT_EQ(r.result.table, first_bytes(glyphs, 0, 2048));
-	EXPECT_EQ(r.result.glyphs, 512u);
+	// Glyph 300 draws é and ☺, and glyph 301 claims é as well: the first
+	// claim wins.  Glyph 'B' also lists a sequence (A and a combining ring),
+	// which names no slot, so Å stays missing.
+	byte_buffer glyphs = pattern(512 * 8, 2);
+	for (bool is_psf1 : {true, false}) {
+		std::string name = is_psf1 ? "PSF1" : "PSF2";
+		byte_buffer data = is_psf1 ? psf1(0x03, 8, glyphs) : psf2(32, 512, 8, 8, 8, glyphs);
+		if (!is_psf1)
+			put_le32(&data, 12, 1);
+		for (unsigned g = 0; g < 512; g++) {
+			std::vector<std::uint32_t> chars;
+			if (g == 'A' || g == 'B')
+				chars = {g};
+			else if (g == 300)
+				chars = {0xE9, 0x263A};
+			else if (g == 301)
+				chars = {0xE9};
+			for (std::uint32_t ch : chars) {
+				std::string u = encode_utf8(ch);
+				if (is_psf1)
+					u = {(char)(ch & 0xFF), (char)(ch >> 8)};
+				data.insert(data.end(), u.begin(), u.end());
+			}
+			if (g == 'B' && is_psf1)
+				data.insert(data.end(), {0xFE, 0xFF, 'A', 0, 0x0A, 0x03});
+			else if (g == 'B')
+				data.insert(data.end(), {0xFE, 'A', 0xCC, 0x8A});
+			data.insert(data.end(), is_psf1 ? 2 : 1, 0xFF);
+		}
+		imported r = run_import(data);
+		ASSERT_TRUE(r.ok) << name << ": " << r.error;
+		EXPECT_EQ(r.result.layout, "placed by its Unicode table");
+		EXPECT_EQ(first_bytes(r.result.table, 0x82 * 8, 8), first_bytes(glyphs, 300 * 8, 8));
+		EXPECT_EQ(first_bytes(r.result.table, 0x01 * 8, 8), first_bytes(glyphs, 300 * 8, 8));
+		EXPECT_EQ(first_bytes(r.result.table, 'A' * 8, 16), first_bytes(glyphs, 'A' * 8, 16));
+		// Slot 0 names no character, and Å (0x8F) was only a sequence.
+		EXPECT_EQ(first_bytes(r.result.table, 0, 8), byte_buffer(8, 0));
+		EXPECT_EQ(first_bytes(r.result.table, 0x8F * 8, 8), byte_buffer(8, 0));
+		EXPECT_EQ(r.result.missing.size(), 255u - 4u) << name;
+		EXPECT_EQ(r.result.missing[0], 2u);
+
+		// A table that ends inside an entry is refused.
+		data.pop_back();
+		EXPECT_EQ(run_import(data).error,
+		          "truncated " + name +
+		                  " font: its Unicode table ends in the entry of glyph 511 of 512");
+	}
 }
 
 TEST(Psf, Psf1WithWrongGlyphHeightIsRefused)
 {
 	imported r = run_import(psf1(0, 16, pattern(4096, 4)));
 	EXPECT_FALSE(r.ok);
-	EXPECT_EQ(r.error, "PSF1 font with 8x16 glyphs; a font table needs 8x8 glyphs");
+	EXPECT_EQ(r.error, "PSF1 font: the glyphs are 8×16 pixels; the table holds 8×8");
 	r = run_import(psf1(0, 0, byte_buffer()));
-	EXPECT_EQ(r.error, "PSF1 font with 8x0 glyphs; a font table needs 8x8 glyphs");
+	EXPECT_EQ(r.error, "damaged PSF1 font: its glyphs are 8x0 pixels");
 }
 
 TEST(Psf, TruncatedPsf1IsRefused)
@@ -170,21 +212,36 @@ TEST(Psf, Psf2GlyphsStartWhereTheHeaderSizeSays)
 	EXPECT_EQ(r.result.glyphs, 600u);
 }
 
-TEST(Psf, Psf2WithTooFewGlyphsIsRefused)
+TEST(Psf, Psf2WithFewerGlyphsLacksTheRest)
 {
-	imported r = run_import(psf2(32, 128, 8, 8, 8, pattern(1024, 8)));
-	EXPECT_FALSE(r.ok);
-	EXPECT_EQ(r.error, "PSF2 font with 128 glyphs; a font table needs 256");
+	byte_buffer glyphs = pattern(1024, 8);
+	imported r = run_import(psf2(32, 128, 8, 8, 8, glyphs));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(first_bytes(r.result.table, 0, 1024), glyphs);
+	EXPECT_EQ(first_bytes(r.result.table, 1024, 1024), byte_buffer(1024, 0));
+	ASSERT_EQ(r.result.missing.size(), 128u);
+	EXPECT_EQ(r.result.missing.front(), 128u);
 }
 
-TEST(Psf, Psf2WithGlyphsOfOtherSizesIsRefused)
+TEST(Psf, SmallerGlyphsAreLeftAlignedAndLargerOnesRefused)
 {
-	imported r = run_import(psf2(32, 256, 8, 8, 6, pattern(2048, 9)));
-	EXPECT_EQ(r.error, "PSF2 font with 6x8 glyphs; a font table needs 8x8 glyphs");
+	// 6x8 glyphs fill the top six bits of each row; the rest is padding.
+	byte_buffer glyphs = pattern(2048, 9);
+	imported r = run_import(psf2(32, 256, 8, 8, 6, glyphs));
+	ASSERT_TRUE(r.ok) << r.error;
+	for (std::uint8_t& b : glyphs)
+		b &= 0xFC;
+	EXPECT_EQ(r.result.table, glyphs);
+	EXPECT_EQ(r.result.width, 6u);
+	// A 4x6 cell sits at the top left of the 8x8 one.
+	r = run_import(psf2(32, 256, 6, 6, 4, byte_buffer(256 * 6, 0xFF)));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(first_bytes(r.result.table, 8, 8),
+	          (byte_buffer{0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0, 0}));
 	r = run_import(psf2(32, 256, 12, 12, 8, pattern(3072, 9)));
-	EXPECT_EQ(r.error, "PSF2 font with 8x12 glyphs; a font table needs 8x8 glyphs");
+	EXPECT_EQ(r.error, "PSF2 font: the glyphs are 8×12 pixels; the table holds 8×8");
 	r = run_import(psf2(32, 256, 32, 16, 16, pattern(8192, 9)));
-	EXPECT_EQ(r.error, "PSF2 font with 16x16 glyphs; a font table needs 8x8 glyphs");
+	EXPECT_EQ(r.error, "PSF2 font: the glyphs are 16×16 pixels; the table holds 8×8");
 	EXPECT_FALSE(r.ok);
 }
 
@@ -199,6 +256,8 @@ TEST(Psf, DamagedPsf2HeadersAreRefused)
 	r = run_import(psf2(32, 256, 16, 8, 8, glyphs));
 	EXPECT_EQ(r.error, "damaged PSF2 font: its 8x8 glyphs are said to take 16 bytes each "
 	                   "instead of 8");
+	r = run_import(psf2(32, 256, 8, 8, 0, glyphs));
+	EXPECT_EQ(r.error, "damaged PSF2 font: its glyphs are 0x8 pixels");
 	r = run_import(psf2(32, 256, 8, 8, 8, glyphs));
 	EXPECT_TRUE(r.ok);
 }
@@ -267,23 +326,39 @@ TEST(Gzip, OutputLimitIsEnforced)
 
 TEST(Import, EmptyAndUnknownInputsAreRefused)
 {
+	const std::string formats = "): it reads PSF, BDF, PCF, OpenType, TrueType and Windows FON "
+	                            "and FNT fonts, PNG glyph sheets and raw font tables of 2048 "
+	                            "bytes";
 	EXPECT_EQ(run_import(byte_buffer()).error, "empty file");
 	EXPECT_EQ(run_import(gzip_bytes(byte_buffer())).error, "gzip file that holds nothing");
 	EXPECT_EQ(run_import(byte_buffer{'G', 'I', 'F', '8', '9', 'a'}).error,
-	          "neither a PSF font nor a PNG image (it starts with 47 49 46 38)");
+	          "not a font os64-font reads (it starts with 47 49 46 38" + formats);
 	EXPECT_EQ(run_import(byte_buffer{0x36}).error,
-	          "neither a PSF font nor a PNG image (it starts with 36)");
-	// A raw font table is what import makes; it is refused with a hint.
+	          "not a font os64-font reads (it starts with 36" + formats);
+	// A raw font table keeps its slot order, or takes the one --codepage
+	// names; one byte less is no table.
 	byte_buffer table = pattern(2048, 14);
-	table[0] = 0x00;
-	table[1] = 0x18;
-	table[2] = 0x3C;
-	table[3] = 0x7E;
-	EXPECT_EQ(run_import(table).error, "neither a PSF font nor a PNG image (it starts with 00 18 "
-	                                   "3C 7E); a raw font table of 2048 bytes needs no import");
+	imported r = run_import(table);
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(r.result.table, table);
+	EXPECT_EQ(r.result.kind, "font table");
+	EXPECT_TRUE(r.result.missing.empty());
+	import_options cp850;
+	cp850.codepage = "cp850";
+	r = run_import(table, cp850);
+	ASSERT_TRUE(r.ok) << r.error;
+	// cp850 has ¢ at 0xBD, where code page 437 has it at 0x9B, and lacks ₧.
+	EXPECT_EQ(first_bytes(r.result.table, 0x9B * 8, 8), first_bytes(table, 0xBD * 8, 8));
+	EXPECT_EQ(first_bytes(r.result.table, 'A' * 8, 8), first_bytes(table, 'A' * 8, 8));
+	EXPECT_EQ(first_bytes(r.result.table, 0x9E * 8, 8), byte_buffer(8, 0));
 	table.pop_back();
-	EXPECT_EQ(run_import(table).error, "neither a PSF font nor a PNG image (it starts with 00 18 "
-	                                   "3C 7E)");
+	EXPECT_EQ(run_import(table).error.substr(0, 27), "not a font os64-font reads ");
+	// --size belongs to fonts of several sizes.
+	import_options sized;
+	sized.size = 8;
+	EXPECT_EQ(run_import(psf1(0, 8, pattern(2048, 1)), sized).error,
+	          "--size is for fonts of several sizes or outlines, and a PSF1 font has glyphs "
+	          "of one size");
 }
 
 // PNG glyph sheets
@@ -582,18 +657,28 @@ std::vector<std::string> lines_of(const std::string& text)
 	return lines;
 }
 
+std::string drawn(const byte_buffer& table, const std::string& text)
+{
+	text_drawing d;
+	std::string error;
+	if (!render_text(table.data(), text, &d, &error))
+		return "error: " + error;
+	return d.drawing;
+}
+
 } // namespace
 
 TEST(Render, TextIsSetGlyphBesideGlyph)
 {
 	byte_buffer table = drawing_font();
-	EXPECT_EQ(render_text(table.data(), "AB"),
+	EXPECT_EQ(drawn(table, "AB"),
 	          "  ▄██▄  ▀██▀▀█▄\n"
 	          " ██  ██  ██▄▄█▀\n"
 	          " ██▀▀██  ██  ██\n"
 	          " ▀▀  ▀▀ ▀▀▀▀▀▀\n");
-	// A line feed starts a new line of glyphs; an empty glyph is blank.
-	EXPECT_EQ(render_text(table.data(), "\x01\n\x03 "),
+	// Characters are drawn from their code page 437 slots; a line feed
+	// starts a new line of glyphs; an empty glyph is blank.
+	EXPECT_EQ(drawn(table, "☺\n♥ "),
 	          "▄▀▀▀▀▀▀▄\n"
 	          "█ ▀  ▀ █\n"
 	          "█ ▀██▀ █\n"
@@ -602,7 +687,15 @@ TEST(Render, TextIsSetGlyphBesideGlyph)
 	          "███████\n"
 	          " ▀███▀\n"
 	          "   ▀\n");
-	EXPECT_EQ(render_text(table.data(), ""), "\n\n\n\n");
+	EXPECT_EQ(drawn(table, ""), "\n\n\n\n");
+	// What code page 437 lacks, and bytes that are not UTF-8, are boxes.
+	text_drawing d;
+	std::string error;
+	ASSERT_TRUE(render_text(table.data(), "€A\xFF\x01", &d, &error));
+	const char* box_top = "█▀▀▀▀▀█";
+	EXPECT_EQ(d.drawing.substr(0, d.drawing.find('\n')),
+	          box_top + std::string("   ▄██▄  ") + box_top + " " + box_top);
+	EXPECT_EQ(d.unknown, (std::vector<std::uint32_t>{0x20AC, invalid_utf8, 0x01}));
 }
 
 TEST(Render, TableShowsEveryGlyphUnderItsCode)
@@ -710,34 +803,53 @@ TEST(ConsoleFonts, EveryInstalledFontIsImportedOrRefusedForWhatItIs)
 		ASSERT_TRUE(read_console_font(path, &raw)) << name;
 		// Decode the header independently to know what to expect.
 		unsigned width = 0, height = 0, glyphs = 0, start = 0;
+		bool table = false;
 		if (raw.size() >= 4 && raw[0] == 0x36 && raw[1] == 0x04) {
 			width = 8;
 			height = raw[3];
 			glyphs = (raw[2] & 1) ? 512 : 256;
 			start = 4;
+			table = (raw[2] & 6) != 0;
 		} else if (raw.size() >= 32 && le32(raw, 0) == 0x864AB572) {
 			start = le32(raw, 8);
 			glyphs = le32(raw, 16);
 			height = le32(raw, 24);
 			width = le32(raw, 28);
+			table = (le32(raw, 12) & 1) != 0;
 		} else {
 			continue;
 		}
 		imported r = run_import(read_raw_file(path));
-		if (width == 8 && height == 8 && glyphs >= 256) {
+		if (width <= 8 && height <= 8) {
 			ASSERT_TRUE(r.ok) << name << ": " << r.error;
-			EXPECT_EQ(r.result.table, first_bytes(raw, start, 2048)) << name;
 			EXPECT_EQ(r.result.glyphs, glyphs) << name;
+			if (!table) {
+				if (height == 8) {
+					EXPECT_EQ(r.result.table, first_bytes(raw, start, 2048)) << name;
+				}
+			} else {
+				// Every slot filled holds one of the font's glyphs.
+				EXPECT_EQ(r.result.layout, "placed by its Unicode table") << name;
+				for (unsigned slot = 0; slot < 256 && height == 8; slot++) {
+					byte_buffer glyph = first_bytes(r.result.table, slot * 8, 8);
+					bool found = glyph == byte_buffer(8, 0);
+					for (unsigned g = 0; g < glyphs && !found; g++)
+						found = glyph == first_bytes(raw, start + g * 8, 8);
+					EXPECT_TRUE(found) << name << " slot " << slot;
+				}
+			}
 			imported_count++;
 		} else {
 			EXPECT_FALSE(r.ok) << name;
-			std::string size = std::to_string(width) + "x" + std::to_string(height);
-			EXPECT_NE(r.error.find(" font with " + size + " glyphs; "), std::string::npos)
+			std::string size = std::to_string(width) + "×" + std::to_string(height);
+			EXPECT_NE(r.error.find(" font: the glyphs are " + size + " pixels; "),
+			          std::string::npos)
 			        << name << ": " << r.error;
 			refused_count++;
 		}
 	}
-	// Debian 12's console-data holds 38 fonts with 8x8 glyphs.
+	// Debian 12's console-data holds 38 fonts with 8x8 glyphs, and a few
+	// with 8x6 and 8x7 ones.
 	EXPECT_GE(imported_count, 30u);
 	EXPECT_GE(refused_count, 100u);
 }

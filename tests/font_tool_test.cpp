@@ -239,38 +239,45 @@ TEST_F(FontTool, ImportsAGzippedConsoleFont)
 	bytes psf;
 	ASSERT_TRUE(read_console_font("iso01.f08.psf.gz", &psf));
 	program_result r = run({"import", "iso01.f08.psf.gz", "iso.pf"});
-	EXPECT_EQ(r.out, "iso01.f08.psf.gz: PSF1 font, gzip-compressed, 256 glyphs of 8x8\n"
-	                 "wrote iso.pf (2048 bytes)\n");
-	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.out, "iso01.f08.psf.gz: PSF1 font, gzip-compressed, 256 glyphs of 8x8, placed "
+	                 "by its Unicode table\nwrote iso.pf (2048 bytes)\n");
+	// An ISO 8859-1 font: no box drawing, no shades.
+	EXPECT_EQ(r.err, "os64-font: warning: iso01.f08.psf.gz lacks 75 of the 255 characters of "
+	                 "code page 437: U+20A7 ₧ (0x9E), U+0192 ƒ (0x9F), U+2310 ⌐ (0xA9), U+2591 "
+	                 "░ (0xB0), U+2592 ▒ (0xB1), U+2593 ▓ (0xB2), ...; their slots are empty\n");
 	EXPECT_EQ(r.status, 0);
-	EXPECT_EQ(get("iso.pf"), bytes(psf.begin() + 4, psf.begin() + 4 + 2048));
 	// Like many console fonts, it starts with the built-in font's glyphs.
-	EXPECT_EQ(bytes(psf.begin() + 4, psf.begin() + 36), bytes(sample_signature, sample_signature + 32));
+	bytes table = get("iso.pf");
+	EXPECT_EQ(bytes(table.begin(), table.begin() + 32), bytes(sample_signature, sample_signature + 32));
+	EXPECT_EQ(bytes(table.begin() + 0x82 * 8, table.begin() + 0x83 * 8),
+	          bytes(psf.begin() + 4 + 0xE9 * 8, psf.begin() + 4 + 0xEA * 8));
 	EXPECT_EQ(files(), (std::vector<std::string>{"iso.pf", "iso01.f08.psf.gz"}));
 }
 
 TEST_F(FontTool, ImportsUncompressedPsf1AndPsf2Fonts)
 {
 	bytes psf;
-	if (!read_console_font("lat9w-08.psf.gz", &psf))
+	if (!read_console_font("lat9w-08.psf.gz", &psf) || !put_console_font("lat9w-08.psf.gz"))
 		GTEST_SKIP() << consolefonts << "lat9w-08.psf.gz is missing: install console-data";
 	put("lat9w-08.psf", psf);
 	program_result r = run({"import", "lat9w-08.psf", "a.pf"});
-	EXPECT_EQ(r.out, "lat9w-08.psf: PSF1 font, 256 glyphs of 8x8\nwrote a.pf (2048 bytes)\n");
+	EXPECT_EQ(r.out, "lat9w-08.psf: PSF1 font, 256 glyphs of 8x8, placed by its Unicode "
+	                 "table\nwrote a.pf (2048 bytes)\n");
 	EXPECT_EQ(r.status, 0);
-	bytes glyphs(psf.begin() + 4, psf.begin() + 4 + 2048);
-	EXPECT_EQ(get("a.pf"), glyphs);
+	ASSERT_EQ(run({"import", "lat9w-08.psf.gz", "gz.pf"}).status, 0);
+	EXPECT_EQ(get("a.pf"), get("gz.pf"));
 
-	// The same glyphs as a PSF2 font of 300 glyphs with a Unicode table.
-	bytes psf2 = {0x72, 0xB5, 0x4A, 0x86, 0, 0, 0, 0, 32, 0, 0, 0, 1, 0, 0, 0,
+	// Its glyphs as a PSF2 font of 300 glyphs without a Unicode table.
+	bytes glyphs(psf.begin() + 4, psf.begin() + 4 + 2048);
+	bytes psf2 = {0x72, 0xB5, 0x4A, 0x86, 0, 0, 0, 0, 32, 0, 0, 0, 0, 0, 0, 0,
 	              44, 1, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0};
 	psf2.insert(psf2.end(), glyphs.begin(), glyphs.end());
-	bytes more = pattern(44 * 8 + 100, 3);
+	bytes more = pattern(44 * 8, 3);
 	psf2.insert(psf2.end(), more.begin(), more.end());
 	put("wide.psfu", psf2);
 	r = run({"import", "wide.psfu", "b.pf"});
-	EXPECT_EQ(r.out, "wide.psfu: PSF2 font, 300 glyphs of 8x8, of which the first 256 are "
-	                 "taken\nwrote b.pf (2048 bytes)\n");
+	EXPECT_EQ(r.out, "wide.psfu: PSF2 font, 300 glyphs of 8x8, in slot order, of which the "
+	                 "first 256 are taken\nwrote b.pf (2048 bytes)\n");
 	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(r.status, 0);
 	EXPECT_EQ(get("b.pf"), glyphs);
@@ -313,12 +320,12 @@ TEST_F(FontTool, ImportRefusesFontsWithOtherGlyphSizes)
 {
 	NEED_CONSOLE_FONT("lat1-16.psf.gz");
 	expect_refused({"import", "lat1-16.psf.gz", "out.pf"},
-	               "lat1-16.psf.gz: PSF1 font with 8x16 glyphs; a font table needs 8x8 glyphs",
+	               "lat1-16.psf.gz: PSF1 font: the glyphs are 8×16 pixels; the table holds 8×8",
 	               {"lat1-16.psf.gz"});
 	std::remove(path("lat1-16.psf.gz").c_str());
 	NEED_CONSOLE_FONT("lat1-12.psf.gz");
 	expect_refused({"import", "lat1-12.psf.gz", "out.pf"},
-	               "lat1-12.psf.gz: PSF2 font with 8x12 glyphs; a font table needs 8x8 glyphs",
+	               "lat1-12.psf.gz: PSF2 font: the glyphs are 8×12 pixels; the table holds 8×8",
 	               {"lat1-12.psf.gz"});
 }
 
@@ -331,7 +338,7 @@ TEST_F(FontTool, ImportsAPaletteSheet)
 	picture.palette = {20, 20, 90, 250, 250, 240};
 	put("drawn.png", encode_png(picture));
 	program_result r = run({"import", "drawn.png", "drawn.pf"});
-	EXPECT_EQ(r.out, "drawn.png: PNG glyph sheet at scale 2 with grid lines\n"
+	EXPECT_EQ(r.out, "drawn.png: PNG glyph sheet at scale 2 with grid lines, in slot order\n"
 	                 "wrote drawn.pf (2048 bytes)\n");
 	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(r.status, 0);
@@ -423,7 +430,8 @@ TEST_F(FontTool, ExportDrawsTheSheetAndImportReadsItBack)
 			}
 
 	r = run({"import", "sheet.png", "back.pf"});
-	EXPECT_EQ(r.out, "sheet.png: PNG glyph sheet at scale 1\nwrote back.pf (2048 bytes)\n");
+	EXPECT_EQ(r.out, "sheet.png: PNG glyph sheet at scale 1, in slot order\nwrote back.pf "
+	                 "(2048 bytes)\n");
 	EXPECT_EQ(r.status, 0);
 	EXPECT_EQ(get("back.pf"), table);
 
@@ -433,7 +441,7 @@ TEST_F(FontTool, ExportDrawsTheSheetAndImportReadsItBack)
 	decode_grey_png(get("big.png"), &width, &height);
 	EXPECT_EQ(width, 529u);
 	r = run({"import", "big.png", "back4.pf"});
-	EXPECT_EQ(r.out, "big.png: PNG glyph sheet at scale 4 with grid lines\n"
+	EXPECT_EQ(r.out, "big.png: PNG glyph sheet at scale 4 with grid lines, in slot order\n"
 	                 "wrote back4.pf (2048 bytes)\n");
 	EXPECT_EQ(get("back4.pf"), table);
 	EXPECT_EQ(files(), (std::vector<std::string>{"back.pf", "back4.pf", "big.png", "font.pf",

@@ -1,0 +1,192 @@
+// From the glyphs of a font to a font table in code page 437.
+#include "font_glyphs.h"
+
+#include "font_codepage.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+// How many of the missing characters the report names one by one.
+static const std::size_t missing_named = 6;
+
+glyph_source table_source(const std::uint8_t* table, const std::string& kind)
+{
+	glyph_source source;
+	source.kind = kind;
+	source.glyph_count = font_glyph_count;
+	source.ascent = font_cell;
+	for (unsigned slot = 0; slot < font_glyph_count; slot++) {
+		glyph_bitmap glyph;
+		glyph.top = font_cell;
+		glyph.width = font_cell;
+		glyph.height = font_cell;
+		glyph.advance = font_cell;
+		glyph.pixels.resize(font_cell * font_cell);
+		for (unsigned row = 0; row < font_cell; row++)
+			for (unsigned column = 0; column < font_cell; column++)
+				glyph.pixels[row * font_cell + column] =
+				        (table[slot * font_glyph_bytes + row] >> (7 - column)) & 1;
+		source.glyphs.push_back(glyph);
+		source.codes.emplace_back(slot, slot);
+	}
+	return source;
+}
+
+std::string glyph_size_error(unsigned width, unsigned height)
+{
+	return "the glyphs are " + std::to_string(width) + "\u00D7" + std::to_string(height) +
+	       " pixels; the table holds 8\u00D78";
+}
+
+// Finds the glyph of every slot.  *layout says how.
+static bool assign_slots(const glyph_source& source, const table_options& options,
+                         const codepage_chars cp437, int glyph_of_slot[256],
+                         std::string* layout, std::string* error)
+{
+	std::fill(glyph_of_slot, glyph_of_slot + 256, -1);
+	if (source.unicode) {
+		if (!options.codepage.empty()) {
+			*error = "--codepage is for fonts that do not say which character each glyph "
+			         "is, and this " + source.kind + " names them in " +
+			         source.character_map;
+			return false;
+		}
+		std::map<std::uint32_t, unsigned> glyph_of;
+		for (const auto& code : source.codes)
+			glyph_of.emplace(code.first, code.second);
+		for (unsigned slot = 1; slot < 256; slot++) {
+			auto found = glyph_of.find(cp437[slot]);
+			if (found != glyph_of.end())
+				glyph_of_slot[slot] = (int)found->second;
+		}
+		*layout = "placed by " + source.character_map;
+		return true;
+	}
+
+	// A font of slots keeps its order unless a code page says what its
+	// slots hold: the one it names itself, if iconv knows it, or else the
+	// one the user names.  Slot 0 holds no character and stays where it is.
+	codepage_chars chars;
+	std::string name;
+	std::string unknown;
+	if (!source.encoding.empty() && codepage_characters(source.encoding, chars, &unknown))
+		name = source.encoding;
+	if (!options.codepage.empty()) {
+		if (!name.empty()) {
+			*error = "--codepage is for fonts that do not say which character each glyph "
+			         "is, and this " + source.kind + " says its glyphs are in code page " +
+			         name;
+			return false;
+		}
+		if (!codepage_characters(options.codepage, chars, error))
+			return false;
+		name = options.codepage;
+	}
+	bool remap = !name.empty();
+	for (const auto& code : source.codes) {
+		if (code.first > 255)
+			continue;
+		int slot = (int)code.first;
+		if (remap && slot != 0)
+			slot = slot_of(cp437, chars[code.first]);
+		if (slot >= 0 && glyph_of_slot[slot] < 0)
+			glyph_of_slot[slot] = (int)code.second;
+	}
+	if (remap)
+		*layout = "remapped from code page " + name;
+	else if (!source.encoding.empty())
+		*layout = "in slot order, as iconv knows no code page " + source.encoding;
+	else
+		*layout = "in slot order";
+	return true;
+}
+
+bool make_table(const glyph_source& source, const table_options& options, table_result* result,
+                std::string* error)
+{
+	codepage_chars cp437;
+	if (!cp437_characters(cp437, error))
+		return false;
+	int glyph_of_slot[256];
+	if (!assign_slots(source, options, cp437, glyph_of_slot, &result->layout, error))
+		return false;
+
+	// The box the used glyphs' pixels take, from the baseline and the pen
+	// position.  A font whose own cell fits keeps that cell, so its glyphs
+	// sit as in its own terminal; a taller one is measured by its ink alone.
+	int ink_top = 0, ink_bottom = 0, ink_left = 0, ink_right = 0;
+	unsigned advance = 0;
+	bool any_ink = false;
+	for (unsigned slot = 0; slot < 256; slot++) {
+		if (glyph_of_slot[slot] < 0)
+			continue;
+		const glyph_bitmap& g = source.glyphs[(unsigned)glyph_of_slot[slot]];
+		advance = std::max(advance, g.advance);
+		if (g.width == 0 || g.height == 0)
+			continue;
+		int bottom = (int)g.height - g.top;
+		int right = g.left + (int)g.width;
+		ink_top = any_ink ? std::max(ink_top, g.top) : g.top;
+		ink_bottom = any_ink ? std::max(ink_bottom, bottom) : bottom;
+		ink_left = std::min(any_ink ? ink_left : 0, g.left);
+		ink_right = std::max(any_ink ? ink_right : 0, right);
+		any_ink = true;
+	}
+	int cell_height = source.ascent + source.descent;
+	bool cell_fits = cell_height <= (int)font_cell;
+	int top = cell_fits ? std::max(ink_top, source.ascent) : ink_top;
+	int bottom = cell_fits ? std::max(ink_bottom, source.descent) : ink_bottom;
+	int left = std::min(ink_left, 0);
+	unsigned width = (unsigned)(ink_right - left);
+	unsigned height = (unsigned)std::max(top + bottom, 0);
+	result->width = std::max(width, advance);
+	result->height = std::max(height, (unsigned)std::max(cell_height, 0));
+	if (width > font_cell || height > font_cell) {
+		*error = glyph_size_error(result->width, result->height);
+		return false;
+	}
+
+	result->table.assign(font_glyph_count * font_glyph_bytes, 0);
+	result->missing.clear();
+	for (unsigned slot = 0; slot < 256; slot++) {
+		std::uint8_t* rows = &result->table[slot * font_glyph_bytes];
+		if (glyph_of_slot[slot] < 0) {
+			if (slot == 0)
+				continue;
+			result->missing.push_back(slot);
+			if (options.fill != nullptr)
+				std::copy(options.fill + slot * font_glyph_bytes,
+				          options.fill + (slot + 1) * font_glyph_bytes, rows);
+			continue;
+		}
+		const glyph_bitmap& g = source.glyphs[(unsigned)glyph_of_slot[slot]];
+		for (unsigned y = 0; y < g.height; y++) {
+			for (unsigned x = 0; x < g.width; x++) {
+				if (g.pixels[y * g.width + x] == 0)
+					continue;
+				int row = top - g.top + (int)y;
+				int column = g.left - left + (int)x;
+				rows[row] |= (std::uint8_t)(0x80u >> column);
+			}
+		}
+	}
+	return true;
+}
+
+std::string describe_missing(const std::vector<unsigned>& slots)
+{
+	codepage_chars cp437;
+	std::string ignored;
+	if (!cp437_characters(cp437, &ignored))
+		return std::to_string(slots.size()) + " characters";
+	std::string out = std::to_string(slots.size()) + " of the 255 characters of code page 437: ";
+	for (std::size_t i = 0; i < slots.size() && i < missing_named; i++) {
+		char slot[16];
+		std::snprintf(slot, sizeof slot, " (0x%02X)", slots[i]);
+		out += (i > 0 ? ", " : "") + describe_character(cp437[slots[i]]) + slot;
+	}
+	if (slots.size() > missing_named)
+		out += ", ...";
+	return out;
+}

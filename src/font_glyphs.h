@@ -1,0 +1,88 @@
+// Glyphs as the font readers hand them over, and how they become a font
+// table: each glyph goes to the slot of its character in code page 437,
+// placed in the 8x8 cell on the font's baseline.  Nothing here reads a file
+// or needs a library beyond the C++ one and iconv, so the same code runs in
+// os64-font and in the browser.
+//
+// Functions that can fail return false and set *error to one sentence that
+// says what was wrong, without a program or file name in front.
+#ifndef OS64_FONT_GLYPHS_H
+#define OS64_FONT_GLYPHS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+typedef std::vector<std::uint8_t> byte_buffer;
+
+// The number of glyphs in a font table, and the bytes in one glyph.
+constexpr unsigned font_glyph_count = 256;
+constexpr unsigned font_glyph_bytes = 8;
+constexpr unsigned font_cell = 8;
+
+// One glyph as its font draws it: its pixels, and where they stand from the
+// pen position on the baseline.
+struct glyph_bitmap {
+	int left = 0;       // columns from the pen position to the first column
+	int top = 0;        // rows from the baseline up to the top of the first row
+	unsigned width = 0;
+	unsigned height = 0;
+	unsigned advance = 0;
+	byte_buffer pixels; // width * height, row by row; not 0 for a set pixel
+};
+
+// What a font reader found.
+struct glyph_source {
+	std::string kind;         // "PSF2 font", "PCF font", "PNG glyph sheet", ...
+	unsigned glyph_count = 0; // the glyphs the file holds
+	std::vector<glyph_bitmap> glyphs;
+	// Which glyph draws which character: a code and an index into glyphs.
+	// Where several glyphs claim one code, the first pair counts.
+	std::vector<std::pair<std::uint32_t, unsigned>> codes;
+	// The codes are Unicode code points; otherwise they are the font's own
+	// slots, 0 to 255, in the code page named by encoding, or in an order
+	// the font does not state when encoding is empty.
+	bool unicode = false;
+	std::string encoding;
+	std::string character_map; // where unicode codes come from: "its Unicode table"
+	// The font's cell: rows above and below the baseline.
+	int ascent = 0;
+	int descent = 0;
+	unsigned pixel_size = 0;  // for fonts with several sizes: the one read
+	bool scalable = false;    // other sizes can be rendered
+};
+
+// Reads a complete font table: 256 glyphs of 8x8 in slot order.
+glyph_source table_source(const std::uint8_t* table, const std::string& kind);
+
+struct table_options {
+	std::string codepage;                // the layout of a font that does not state it
+	const std::uint8_t* fill = nullptr;  // a table to take missing characters from
+};
+
+struct table_result {
+	byte_buffer table;             // 2048 bytes
+	std::string layout;            // how the glyphs found their slots, for the report
+	std::vector<unsigned> missing; // slots of the characters the font lacks
+	unsigned width = 0;            // the glyph cell found, in pixels
+	unsigned height = 0;
+};
+
+// Makes the font table: the slot of every code page 437 character gets the
+// glyph of that character, placed on one common baseline (the font's
+// ascent at the top row) and left-aligned.  A font whose glyphs do not fit
+// into 8x8 is refused.  Slots whose character the font lacks stay empty,
+// or are taken from options.fill.
+bool make_table(const glyph_source& source, const table_options& options, table_result* result,
+                std::string* error);
+
+// "the glyphs are 6×13 pixels; the table holds 8×8"
+std::string glyph_size_error(unsigned width, unsigned height);
+
+// The report of characters a font lacks: how many, and the first few with
+// their slots and code points.
+std::string describe_missing(const std::vector<unsigned>& slots);
+
+#endif

@@ -16,7 +16,9 @@ bool import_glyphs(const glyph_source& source, const import_options& options,
 	result->height = made.height;
 	if (!ok) {
 		if (made.width > font_cell || made.height > font_cell)
-			*error = source.kind + ": " + *error;
+			*error = source.kind +
+			         (source.scalable ? " at size " + std::to_string(source.pixel_size) : "") +
+			         ": " + *error;
 		return false;
 	}
 	result->table = made.table;

@@ -870,3 +870,97 @@ TEST(ConsoleFonts, SeveralStartWithTheBuiltInFontsFirstGlyphs)
 	          byte_buffer(signature, signature + 32));
 	EXPECT_NE(byte_buffer(b.begin() + 4, b.begin() + 36), byte_buffer(signature, signature + 32));
 }
+
+// Code pages and UTF-8
+
+TEST(Codepage, SlotsHoldTheirCharacters)
+{
+	struct slot_case {
+		const char* page;
+		unsigned slot;
+		std::uint32_t character;
+	};
+	const slot_case cases[] = {
+		{"CP437", 0x00, 0},      {"CP437", 0x01, 0x263A}, {"CP437", 0x1F, 0x25BC},
+		{"CP437", 0x7F, 0x2302}, {"CP437", 0x82, 0xE9},   {"CP437", 0xB0, 0x2591},
+		{"CP437", 0xFF, 0xA0},   {"cp850", 0x9B, 0xF8},   {"cp850", 0x01, 0x263A},
+		{"koi8-r", 0xC1, 0x430}, {"iso-8859-1", 0xE9, 0xE9}, {"CP1252", 0x81, 0},
+	};
+	for (const slot_case& c : cases) {
+		codepage_chars chars;
+		std::string error;
+		ASSERT_TRUE(codepage_characters(c.page, chars, &error)) << c.page << ": " << error;
+		EXPECT_EQ(chars[c.slot], c.character) << c.page << " " << c.slot;
+	}
+	codepage_chars chars;
+	std::string error;
+	EXPECT_FALSE(codepage_characters("no-such-page", chars, &error));
+	EXPECT_EQ(error, "unknown code page 'no-such-page' (the names 'iconv -l' lists can be used)");
+	for (const char* multi : {"UTF-8", "UTF-16", "SHIFT_JIS"}) {
+		EXPECT_FALSE(codepage_characters(multi, chars, &error)) << multi;
+		EXPECT_EQ(error, std::string("'") + multi + "' is not a single-byte code page");
+	}
+}
+
+TEST(Codepage, Utf8IsDecodedAndInvalidBytesMarked)
+{
+	const std::uint32_t bad = invalid_utf8;
+	struct utf8_case {
+		std::string text;
+		std::vector<std::uint32_t> code_points;
+	};
+	const utf8_case cases[] = {
+		{"Aé░😀", {'A', 0xE9, 0x2591, 0x1F600}},
+		{"\xC0\x80", {bad, bad}},         // an overlong NUL
+		{"\xED\xA0\x80", {bad, bad, bad}}, // a surrogate
+		{"\xF4\x90\x80\x80", {bad, bad, bad, bad}}, // past U+10FFFF
+		{"\xE2\x96", {bad, bad}},         // cut short
+		{"\x80" "A", {bad, 'A'}},
+	};
+	for (const utf8_case& c : cases)
+		EXPECT_EQ(decode_utf8(c.text), c.code_points) << c.text;
+	for (std::uint32_t c : {0x41u, 0xE9u, 0x2591u, 0x1F600u})
+		EXPECT_EQ(decode_utf8(encode_utf8(c)), std::vector<std::uint32_t>{c});
+}
+
+TEST(Placement, GlyphsShareOneBaselineAndMissingOnesAreFilled)
+{
+	// Two glyphs of a font with ascent 6 and descent 2: 'A' above the
+	// baseline, 'g' reaching below it and one column left of the pen.
+	auto glyph = [](int left, int top, unsigned width, unsigned height) {
+		glyph_bitmap g;
+		g.left = left;
+		g.top = top;
+		g.width = width;
+		g.height = height;
+		g.advance = 4;
+		g.pixels.assign(width * height, 1);
+		return g;
+	};
+	glyph_source source;
+	source.kind = "test font";
+	source.unicode = true;
+	source.character_map = "its map";
+	source.ascent = 6;
+	source.descent = 2;
+	source.glyphs = {glyph(0, 5, 3, 5), glyph(-1, 3, 4, 5)};
+	source.codes = {{'A', 0}, {'g', 1}};
+	byte_buffer fill = pattern(2048, 40);
+	table_options options;
+	options.fill = fill.data();
+	table_result result;
+	std::string error;
+	ASSERT_TRUE(make_table(source, options, &result, &error)) << error;
+	EXPECT_EQ(first_bytes(result.table, 'A' * 8, 8),
+	          (byte_buffer{0, 0x70, 0x70, 0x70, 0x70, 0x70, 0, 0}));
+	EXPECT_EQ(first_bytes(result.table, 'g' * 8, 8),
+	          (byte_buffer{0, 0, 0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0}));
+	EXPECT_EQ(result.missing.size(), 253u);
+	EXPECT_EQ(first_bytes(result.table, 'B' * 8, 8), first_bytes(fill, 'B' * 8, 8));
+	EXPECT_EQ(first_bytes(result.table, 0, 8), byte_buffer(8, 0));
+
+	// One row more below the baseline no longer fits.
+	source.glyphs[1] = glyph(-1, 3, 4, 6);
+	EXPECT_FALSE(make_table(source, options, &result, &error));
+	EXPECT_EQ(error, "the glyphs are 4×9 pixels; the table holds 8×8");
+}

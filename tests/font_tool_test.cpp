@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -329,6 +332,91 @@ TEST_F(FontTool, ImportRefusesFontsWithOtherGlyphSizes)
 	               {"lat1-12.psf.gz"});
 }
 
+// Real fonts from Debian's console-data, xfonts-base, fonts-misaki and
+// fonts-dejavu-core: each character lands in its code page 437 slot, as
+// the glyph the font's own file has for it (PSF) or as drawn here from the
+// font's known shapes (read through FreeType).
+TEST_F(FontTool, ImportPutsRealFontsCharactersInTheirSlots)
+{
+	struct slot_case {
+		const char* font;
+		std::vector<std::string> options;
+		unsigned slot;
+		int psf_glyph; // the glyph of the PSF font expected in the slot, or
+		bytes rows;    // when -1, the rows expected
+	};
+	const std::string x11 = "/usr/share/fonts/X11/misc/";
+	const std::string ttf = "/usr/share/fonts/truetype/";
+	const slot_case cases[] = {
+		{"lat0-08.psf.gz", {}, 0x82, 233, {}},                // é, by its Unicode table
+		{"lat0-08.psf.gz", {}, 0xB0, 9, {}},                  // ░
+		{"cp850-8x8.psf.gz", {}, 0x9B, 0x9B, {}},             // no table: slot order
+		{"cp850-8x8.psf.gz", {"--codepage", "cp850"}, 0x9B, 0xBD, {}}, // ¢
+		{"cp850-8x8.psf.gz", {"--codepage", "cp850"}, 0xB5, -1, bytes(8, 0)}, // ╡ lacking
+		{"5x8.pcf.gz", {}, 'A', -1, {0x00, 0x60, 0x90, 0x90, 0xF0, 0x90, 0x90, 0x00}},
+		{"5x8.pcf.gz", {}, 'g', -1, {0x00, 0x00, 0x00, 0x60, 0x90, 0x70, 0x10, 0x60}},
+		{"5x8.pcf.gz", {}, 0xB3, -1, bytes(8, 0x20)},                       // │
+		{"misaki/misaki_gothic.ttf", {}, 'A', -1, {0x40, 0xA0, 0xA0, 0xE0, 0xA0, 0xA0, 0, 0}},
+		{"misaki/misaki_gothic.ttf", {}, 0xDB, -1, bytes(8, 0xFF)},        // █
+		{"dejavu/DejaVuSansMono.ttf", {"--size", "6"}, 0xDB, -1, bytes(8, 0xF0)},
+	};
+	std::vector<std::string> missing;
+	for (const slot_case& c : cases) {
+		std::string name = c.font;
+		std::string from = name.find(".psf") != std::string::npos ? consolefonts + name
+		                   : name.find('/') != std::string::npos  ? ttf + name
+		                                                          : x11 + name;
+		std::FILE* f = std::fopen(from.c_str(), "rb");
+		if (f == nullptr) {
+			missing.push_back(from);
+			continue;
+		}
+		std::fclose(f);
+		std::vector<std::string> args = {"import", "--force", from, "t.pf"};
+		args.insert(args.end(), c.options.begin(), c.options.end());
+		program_result r = run(args);
+		ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+		bytes table = get("t.pf");
+		bytes want = c.rows;
+		if (c.psf_glyph >= 0) {
+			bytes psf;
+			ASSERT_TRUE(read_console_font(name, &psf));
+			want.assign(psf.begin() + 4 + c.psf_glyph * 8, psf.begin() + 4 + c.psf_glyph * 8 + 8);
+		}
+		EXPECT_EQ(bytes(table.begin() + c.slot * 8, table.begin() + c.slot * 8 + 8), want)
+		        << name << " slot " << c.slot;
+	}
+
+	// Fonts whose glyphs do not fit are refused, with the size they have.
+	struct refusal {
+		std::string font;
+		std::vector<std::string> options;
+		std::string error;
+	};
+	const refusal refusals[] = {
+		{x11 + "6x13.pcf.gz", {}, "PCF font: the glyphs are 6×13 pixels; the table holds 8×8"},
+		{ttf + "dejavu/DejaVuSansMono.ttf", {},
+		 "TrueType font at size 8: the glyphs are 6×10 pixels; the table holds 8×8; try --size 6"},
+		{consolefonts + "lat0-08.psf.gz", {"--codepage", "cp850"},
+		 "--codepage is for fonts that do not say which character each glyph is, and this PSF1 "
+		 "font names them in its Unicode table"},
+	};
+	for (const refusal& c : refusals) {
+		std::vector<std::string> args = {"import", c.font, "no.pf"};
+		args.insert(args.end(), c.options.begin(), c.options.end());
+		program_result r = run(args);
+		if (r.err.find("No such file") != std::string::npos) {
+			missing.push_back(c.font);
+			continue;
+		}
+		EXPECT_EQ(r.err, "os64-font: " + c.font + ": " + c.error + "\n");
+		EXPECT_EQ(r.status, 1);
+	}
+	EXPECT_FALSE(file_exists(path("no.pf")));
+	if (!missing.empty())
+		GTEST_SKIP() << "not installed: " << testing::PrintToString(missing);
+}
+
 TEST_F(FontTool, ImportsAPaletteSheet)
 {
 	bytes table = pattern(2048, 5);
@@ -492,6 +580,14 @@ TEST_F(FontTool, ShowDrawsTextAndTheTable)
 	                 " ▀▀  ▀▀   ▀▀▀▀\n");
 	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(r.status, 0);
+	// Text is UTF-8; what code page 437 lacks is a box, with a warning.
+	std::copy(h, h + 8, table.begin() + 0x82 * 8);
+	put("f.pf", table);
+	r = run({"show", "f.pf", "é€"});
+	EXPECT_EQ(r.out.substr(0, r.out.find('\n')), " ██  ██ █▀▀▀▀▀█");
+	EXPECT_EQ(r.err, "os64-font: warning: 1 character of the text is not in code page 437 "
+	                 "and is drawn as a box: U+20AC €\n");
+	EXPECT_EQ(r.status, 0);
 	// A text that starts with '-' follows "--".
 	r = run({"show", "f.pf", "--", "-"});
 	EXPECT_EQ(r.out, "\n\n\n\n");
@@ -516,6 +612,51 @@ TEST_F(FontTool, ShowDrawsTextAndTheTable)
 	          "   0        1        2        3        4        5        6        7");
 	EXPECT_NE(r.out.find("\n48  ██  ██\n"), std::string::npos);
 	EXPECT_EQ(files(), std::vector<std::string>{"f.pf"});
+}
+
+// Runs os64-font show on a terminal of the given width and returns its
+// first line, the column heads of the table.
+static std::string first_line_on_terminal(const std::string& folder, unsigned short columns)
+{
+	struct winsize size = {24, columns, 0, 0};
+	int terminal = -1;
+	pid_t pid = forkpty(&terminal, nullptr, nullptr, &size);
+	if (pid == 0) {
+		if (chdir(folder.c_str()) == 0)
+			execl(OS64_FONT_PATH, OS64_FONT_PATH, "show", "f.pf", (char*)nullptr);
+		_exit(127);
+	}
+	std::string out;
+	char chunk[4096];
+	ssize_t n = 0;
+	// The terminal reports EIO once the program has ended.
+	while (pid > 0 && (n = read(terminal, chunk, sizeof chunk)) > 0)
+		out.append(chunk, (std::size_t)n);
+	if (terminal >= 0)
+		close(terminal);
+	int status = 0;
+	if (pid > 0)
+		waitpid(pid, &status, 0);
+	return out.substr(0, out.find_first_of("\r\n"));
+}
+
+TEST_F(FontTool, ShowFitsTheTableToTheTerminal)
+{
+	if (running_under_emulator())
+		GTEST_SKIP() << "the terminal test runs the native program";
+	put("f.pf", pattern(2048, 30));
+	std::string heads = "   0        1        2        3";
+	struct width_case {
+		unsigned short columns;
+		std::string heads;
+	};
+	for (width_case c : {width_case{146, heads + "        4        5        6        7        8"
+	                                             "        9        A        B        C        D"
+	                                             "        E        F"},
+	                     width_case{145, heads + "        4        5        6        7"},
+	                     width_case{74, heads + "        4        5        6        7"},
+	                     width_case{73, heads}, width_case{20, heads}})
+		EXPECT_EQ(first_line_on_terminal(folder, c.columns), c.heads) << c.columns;
 }
 
 // extract

@@ -810,23 +810,40 @@ TEST_F(FontTool, FromConsoleFontToCheckedImage)
 	NEED_CONSOLE_FONT("lat0-08.psf.gz");
 	make_demo();
 	bytes original = get("OS64.v64");
+	bytes lat0;
+	ASSERT_TRUE(read_console_font("lat0-08.psf.gz", &lat0));
 
-	ASSERT_EQ(run({"import", "lat0-08.psf.gz", "lat0.pf"}).status, 0);
-	program_result r = run({"show", "lat0.pf", "OS64"});
+	ASSERT_EQ(run({"extract", "OS64.v64", "original.pf"}).status, 0);
+	bytes builtin(original.begin() + 0x2F3D1, original.begin() + 0x2F3D1 + 2048);
+	EXPECT_EQ(get("original.pf"), builtin);
+	program_result r = run({"import", "--fill", "original.pf", "lat0-08.psf.gz", "my.pf"});
+	ASSERT_EQ(r.status, 0) << r.err;
+	EXPECT_NE(r.err.find(" lacks 67 of the 255 characters of code page 437: U+263A ☺ (0x01)"),
+	          std::string::npos) << r.err;
+	EXPECT_NE(r.err.find("; they were taken from original.pf\n"), std::string::npos);
+	bytes mine = get("my.pf");
+	// ☺ comes from the built-in font, é from lat0-08's glyph 233.
+	EXPECT_EQ(bytes(mine.begin() + 8, mine.begin() + 16), bytes(builtin.begin() + 8, builtin.begin() + 16));
+	EXPECT_EQ(bytes(mine.begin() + 0x82 * 8, mine.begin() + 0x83 * 8),
+	          bytes(lat0.begin() + 4 + 233 * 8, lat0.begin() + 4 + 234 * 8));
+
+	ASSERT_EQ(run({"export", "my.pf", "my.png", "--scale", "4"}).status, 0);
+	ASSERT_EQ(run({"import", "my.png", "my.pf", "--force"}).status, 0);
+	EXPECT_EQ(get("my.pf"), mine);
+	r = run({"show", "my.pf", "Grüße, señor!"});
 	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4);
-	r = patch("lat0.pf");
+	r = patch("my.pf");
 	ASSERT_EQ(r.status, 0) << r.out << r.err;
 	r = run({"check", "OS64.v64"});
 	EXPECT_EQ(r.status, 0) << r.out;
 	EXPECT_NE(r.out.find("\nchecksum matches\n"), std::string::npos);
 
 	bytes patched = get("OS64.v64");
-	EXPECT_EQ(bytes(patched.begin() + 0x2F3D1, patched.begin() + 0x2F3D1 + 2048), get("lat0.pf"));
-	r = run({"extract", "OS64.bak", "original.pf"});
-	EXPECT_EQ(r.status, 0);
-	EXPECT_EQ(get("original.pf"),
-	          bytes(original.begin() + 0x2F3D1, original.begin() + 0x2F3D1 + 2048));
+	EXPECT_EQ(bytes(patched.begin() + 0x2F3D1, patched.begin() + 0x2F3D1 + 2048), mine);
+	EXPECT_EQ(get("OS64.bak"), original);
 	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.bak", "OS64.v64", "demo.pf",
-	                                             "lat0-08.psf.gz", "lat0.pf", "original.pf"}));
+	                                             "lat0-08.psf.gz", "my.pf", "my.png",
+	                                             "original.pf"}));
 }

@@ -253,14 +253,15 @@ bool read_freetype_font(const byte_buffer& data, unsigned size, glyph_source* so
 	} else {
 		*recognised = true;
 		FT_Long faces = face->num_faces;
-		source->kind = face_kind(face, data);
 		FT_Done_Face(face);
 		face = nullptr;
 		font_size_choice choice;
 		if (choose_size(library, data, faces, size, &choice, error) &&
 		    FT_New_Memory_Face(library, data.data(), (FT_Long)data.size(), choice.face,
-		                       &face) == 0)
+		                       &face) == 0) {
+			source->kind = face_kind(face, data);
 			ok = read_face(library, face, choice, source, error);
+		}
 		if (face != nullptr)
 			FT_Done_Face(face);
 	}

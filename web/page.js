@@ -532,6 +532,10 @@
 				take_font(event.target.files[0]);
 		});
 		watch_drop_zone($('drop-zone'));
+		// A file dropped beside the drop zone would otherwise replace the
+		// page, and everything chosen so far with it.
+		document.addEventListener('dragover', event => event.preventDefault());
+		document.addEventListener('drop', event => event.preventDefault());
 		$('sample-text').addEventListener('input', redraw_fonts);
 		$('patch').addEventListener('click', patch);
 		redraw_fonts();

@@ -1,5 +1,6 @@
-// Computing the 6102 boot checksum of an image file and writing it into the
-// image's header.
+// Computing the 6102 boot checksum, from a stream or from an image held in
+// memory.  Nothing here opens or writes a file, so the browser engine
+// compiles this file as it is.
 #include "boot_checksum.h"
 
 #include "platform.h"
@@ -12,8 +13,6 @@ static const std::uint32_t checksum_seed = 0xF8CA4DDC;
 
 // The largest chunk read at once.
 static const std::uint32_t work_buffer_size = 0x8000;
-
-static const char image_name[] = "OS64.v64";
 
 void boot_checksum_start(boot_checksum_state* state)
 {
@@ -82,6 +81,58 @@ bool boot_checksum_size_ok(std::uint64_t size)
 	return size >= boot_full_image_size || (size >= boot_region_start && size % 4 == 0);
 }
 
+std::uint32_t load_big_endian(const std::uint8_t* bytes)
+{
+	return (std::uint32_t)bytes[0] << 24 | (std::uint32_t)bytes[1] << 16 |
+	       (std::uint32_t)bytes[2] << 8 | (std::uint32_t)bytes[3];
+}
+
+void store_big_endian(std::uint8_t* bytes, std::uint32_t word)
+{
+	bytes[0] = (std::uint8_t)(word >> 24);
+	bytes[1] = (std::uint8_t)(word >> 16);
+	bytes[2] = (std::uint8_t)(word >> 8);
+	bytes[3] = (std::uint8_t)word;
+}
+
+std::string boot_checksum_size_problem(std::uint64_t size)
+{
+	if (boot_checksum_size_ok(size))
+		return "";
+	std::string what = "cannot compute the boot checksum: OS64.v64 has " +
+	                   std::to_string(size) + " bytes";
+	if (size < boot_region_start)
+		return what + ", fewer than the 4096 bytes of its header";
+	return what + "; an image shorter than 1052672 bytes must be a whole number of 4-byte "
+	              "words";
+}
+
+bool boot_checksum_of_image(const std::uint8_t* image, std::uint64_t size,
+                            std::uint32_t* checksum_word_1, std::uint32_t* checksum_word_2)
+{
+	if (!boot_checksum_size_ok(size))
+		return false;
+	boot_checksum_state state;
+	boot_checksum_start(&state);
+	// The size rules leave a whole number of words in the region: either
+	// all of it, or a multiple of 4 bytes before the image ends.
+	std::uint64_t present = size - boot_region_start;
+	if (present > boot_region_size)
+		present = boot_region_size;
+	boot_checksum_feed(&state, image + boot_region_start, (std::size_t)(present / 4));
+	// The rest of the region counts as zeros, as it does for a file.
+	static const std::uint8_t zeros[0x1000] = {};
+	for (std::uint64_t done = present; done < boot_region_size;) {
+		std::uint64_t n = boot_region_size - done;
+		if (n > sizeof zeros)
+			n = sizeof zeros;
+		boot_checksum_feed(&state, zeros, (std::size_t)(n / 4));
+		done += n;
+	}
+	boot_checksum_finish(&state, checksum_word_1, checksum_word_2);
+	return true;
+}
+
 int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
                           std::uint32_t* checksum_word_1, std::uint32_t* checksum_word_2)
 {
@@ -127,79 +178,3 @@ int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
 	return 0;
 }
 
-static void put_big_endian(std::uint8_t* bytes, std::uint32_t word)
-{
-	bytes[0] = (std::uint8_t)(word >> 24);
-	bytes[1] = (std::uint8_t)(word >> 16);
-	bytes[2] = (std::uint8_t)(word >> 8);
-	bytes[3] = (std::uint8_t)word;
-}
-
-// Reports a failure of this phase on standard error, after whatever
-// standard output holds so far, so that the two read in order on a console.
-static void report(const std::string& message)
-{
-	std::fflush(stdout);
-	std::fprintf(stderr, "error: %s\n", message.c_str());
-}
-
-int refresh_boot_checksum()
-{
-	std::FILE* image = nullptr;
-	std::uint64_t size = 0;
-	int error = open_regular_file(image_name, true, &image, &size);
-	if (error != 0) {
-		report("could not reopen OS64.v64 to update its checksum: " +
-		       platform_error_text(error));
-		return 1;
-	}
-	if (!boot_checksum_size_ok(size)) {
-		std::fclose(image);
-		std::string what = "cannot compute the boot checksum: OS64.v64 has " +
-		                   std::to_string(size) + " bytes";
-		if (size < boot_region_start)
-			report(what + ", fewer than the 4096 bytes of its header");
-		else
-			report(what + "; an image shorter than 1052672 bytes must be a whole "
-			              "number of 4-byte words");
-		return 1;
-	}
-
-	std::uint64_t after_header = size - boot_region_start;
-	std::uint32_t file_left = after_header > 0xFFFFFFFFu ? 0xFFFFFFFFu : (std::uint32_t)after_header;
-	std::uint32_t word_1 = 0;
-	std::uint32_t word_2 = 0;
-	if (std::fseek(image, boot_region_start, SEEK_SET) != 0)
-		error = errno;
-	else
-		error = compute_boot_checksum(image, file_left, &word_1, &word_2);
-	if (error != 0) {
-		std::fclose(image);
-		report("could not read OS64.v64 to compute its checksum: " +
-		       platform_error_text(error));
-		return 1;
-	}
-
-	std::uint8_t bytes[8];
-	put_big_endian(bytes, word_1);
-	put_big_endian(bytes + 4, word_2);
-	std::printf("Calculated Checksum: %02X %02X %02X %02X  ", bytes[0], bytes[1], bytes[2],
-	            bytes[3]);
-	std::printf("%02X %02X %02X %02X\n", bytes[4], bytes[5], bytes[6], bytes[7]);
-
-	// The write counts only once it has reached the disk: the byte count,
-	// the flush, the sync and the close must all succeed.
-	bool written = std::fseek(image, boot_checksum_offset, SEEK_SET) == 0 &&
-	               std::fwrite(bytes, 1, sizeof bytes, image) == sizeof bytes &&
-	               sync_stream(image) == 0;
-	if (close_stream(image) != 0)
-		written = false;
-	if (!written) {
-		std::fflush(stdout);
-		std::fputs("Could not write new checksum to file!\n", stderr);
-		return 1;
-	}
-	std::puts("New checksum successfully written.");
-	std::puts("done...");
-	return 0;
-}

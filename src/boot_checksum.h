@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // Where the data region starts in the image, and how long it is.
 constexpr std::uint32_t boot_region_start = 0x1000;
@@ -18,6 +19,11 @@ constexpr std::uint32_t boot_checksum_offset = 0x10;
 // Images this large are accepted whatever their size; smaller ones must hold
 // at least the header and a whole number of words.
 constexpr std::uint32_t boot_full_image_size = boot_region_start + boot_region_size;
+
+// Reads and writes one word in the image's order, most significant byte
+// first.
+std::uint32_t load_big_endian(const std::uint8_t* bytes);
+void store_big_endian(std::uint8_t* bytes, std::uint32_t word);
 
 // The six accumulators, each seeded with 0xF8CA4DDC.
 struct boot_checksum_state {
@@ -42,6 +48,17 @@ void boot_checksum_finish(const boot_checksum_state* state, std::uint32_t* check
 // compute: 0x101000 bytes or more, or at least 0x1000 bytes and a multiple
 // of 4.
 bool boot_checksum_size_ok(std::uint64_t size);
+
+// Why the checksum of an image of this size cannot be computed, in the words
+// the patcher reports it with after "error: "; empty when it can.
+std::string boot_checksum_size_problem(std::uint64_t size);
+
+// Computes the checksum of a whole image held in memory, by the same rules
+// as for a file: region bytes past the end of the image count as zeros, and
+// bytes from 0x101000 on are never looked at.  Returns false, computing
+// nothing, for a size that boot_checksum_size_ok refuses.
+bool boot_checksum_of_image(const std::uint8_t* image, std::uint64_t size,
+                            std::uint32_t* checksum_word_1, std::uint32_t* checksum_word_2);
 
 // Computes the checksum of the data region from a stream positioned at its
 // start, file_left being the number of file bytes from there on.  Region

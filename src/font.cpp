@@ -9,7 +9,7 @@
 // backup and the move into place follow, each in one atomic step.
 #include "boot_checksum.h"
 #include "font_files.h"
-#include "font_table.h"
+#include "font_patch.h"
 #include "platform.h"
 
 #include <cerrno>
@@ -18,6 +18,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 #ifndef OS64_FONTPATCH_VERSION
 #define OS64_FONTPATCH_VERSION "unknown"
@@ -25,10 +26,6 @@
 
 static const char image_name[] = "OS64.v64";
 static const char backup_name[] = "OS64.bak";
-
-// The size line prints the image size as a signed 32-bit number, so larger
-// images are refused before they are read.
-static const std::uint64_t max_image_size = 0x7FFFFFFF;
 
 // Files this large are mapped rather than read: the private mapping spares
 // allocating, zero-filling and copying the whole image, which otherwise
@@ -61,6 +58,19 @@ static int read_whole_file(std::FILE* file, std::uint64_t size,
 	int error = read_exactly(file, *bytes, (std::size_t)size);
 	std::fclose(file);
 	return error;
+}
+
+// Prints a message from the patch steps, each of its lines as an error line
+// of its own.
+static void print_error(std::string_view message)
+{
+	for (;;) {
+		std::size_t end = message.find('\n');
+		std::printf("error: %.*s\n", (int)message.substr(0, end).size(), message.data());
+		if (end == std::string_view::npos)
+			return;
+		message.remove_prefix(end + 1);
+	}
 }
 
 // The run goes on past an existing "OS64.bak" only when that file can be
@@ -98,11 +108,10 @@ int main(int argc, char** argv)
 		return 1;
 	}
 	std::puts("OS64.v64 found");
-	if (size > max_image_size) {
+	std::string problem = image_size_problem(size);
+	if (!problem.empty()) {
 		std::fclose(file);
-		std::printf("error: OS64.v64 is too large: %llu bytes, but an image can have at most "
-		            "%llu\n",
-		            (unsigned long long)size, (unsigned long long)max_image_size);
+		print_error(problem);
 		return 1;
 	}
 	std::uint32_t image_length = (std::uint32_t)size;
@@ -127,9 +136,10 @@ int main(int argc, char** argv)
 	}
 	std::printf("%s found\n", font_path);
 	std::printf("new font size: %llu... ", (unsigned long long)size);
-	if (size > font_table_size) {
+	problem = font_size_problem(size);
+	if (!problem.empty()) {
 		std::fclose(file);
-		std::puts("error: new font is too large!");
+		print_error(problem);
 		return 1;
 	}
 	std::puts("ok!");
@@ -142,18 +152,15 @@ int main(int argc, char** argv)
 		return 1;
 	}
 
+	bool found = false;
 	std::uint32_t offset = 0;
-	if (!find_font_signature(image, image_length, &offset)) {
-		std::puts("error: internal font not found (already patched?)");
+	problem = patch_font(image, image_length, font, font_length, &found, &offset);
+	if (found)
+		std::printf("internal font at pos: 0x%x\n", (unsigned)offset);
+	if (!problem.empty()) {
+		print_error(problem);
 		return 1;
 	}
-	if (font_length > image_length - offset) {
-		std::printf("error: the new font does not fit: at 0x%x its %u bytes would run past the "
-		            "end of OS64.v64 (%u bytes)\n",
-		            (unsigned)offset, (unsigned)font_length, (unsigned)image_length);
-		return 1;
-	}
-	replace_font(image, offset, font, font_length);
 
 	std::string temp_path;
 	const char* what = "";

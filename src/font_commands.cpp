@@ -5,13 +5,13 @@
 #include "font_codepage.h"
 #include "font_decode.h"
 #include "font_files.h"
+#include "font_patch.h"
 #include "font_png.h"
 #include "font_render.h"
 #include "font_sheet.h"
 #include "font_table.h"
+#include "image_check.h"
 #include "platform.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,15 +22,6 @@
 // Inputs to import larger than this are neither console fonts nor glyph
 // sheets.
 static const std::uint64_t max_import_size = 64u << 20;
-
-// Images are searched in memory with 32-bit offsets; the patcher takes
-// images up to this size, and so does extract.
-static const std::uint64_t max_image_size = 0x7FFFFFFF;
-
-// The CRC-32 of bytes 0x40 to 0xFFF of an image whose boot code is the
-// one that goes with the 6102 boot chip.
-static const std::uint32_t boot_code_6102_crc = 0x90BB6CB5;
-static const std::uint32_t boot_code_start = 0x40;
 
 void report_error(const std::string& message)
 {
@@ -211,18 +202,9 @@ int extract_command(const char* image_path, const char* output, bool force)
 	if (!read_whole_input(image_path, max_image_size, "an image", &image))
 		return 1;
 	std::uint32_t offset = 0;
-	if (!locate_font_signature(image.data(), (std::uint32_t)image.size(), &offset)) {
-		report_error(std::string(image_path) +
-		             ": the built-in font is not in it (already patched?)");
-		return 1;
-	}
-	if (image.size() - offset < font_table_size) {
-		char message[160];
-		std::snprintf(message, sizeof message,
-		              ": the built-in font starts at 0x%x, but its 2048 bytes would run "
-		              "past the end of the image (%llu bytes)",
-		              (unsigned)offset, (unsigned long long)image.size());
-		report_error(image_path + std::string(message));
+	std::string problem = find_builtin_font(image.data(), image.size(), &offset);
+	if (!problem.empty()) {
+		report_error(std::string(image_path) + ": " + problem);
 		return 1;
 	}
 	byte_buffer table(image.begin() + offset, image.begin() + offset + font_table_size);
@@ -242,27 +224,16 @@ static std::string checksum_text(std::uint32_t word_1, std::uint32_t word_2)
 	return text;
 }
 
-static std::uint32_t big_endian_32(const std::uint8_t* p)
-{
-	return (std::uint32_t)p[0] << 24 | (std::uint32_t)p[1] << 16 | (std::uint32_t)p[2] << 8 |
-	       (std::uint32_t)p[3];
-}
-
 int check_command(const char* image_path)
 {
 	std::FILE* image = nullptr;
 	std::uint64_t size = 0;
 	if (!open_input(image_path, &image, &size))
 		return 1;
-	if (!boot_checksum_size_ok(size)) {
+	std::string problem = check_size_problem(size);
+	if (!problem.empty()) {
 		std::fclose(image);
-		std::string what = std::string(image_path) + ": " + std::to_string(size) + " bytes";
-		if (size < boot_region_start)
-			report_error(what + ", fewer than the 4096 bytes of a header and boot code, so "
-			                    "it has no boot checksum");
-		else
-			report_error(what + ", which is not a whole number of 4-byte words, as an "
-			                    "image shorter than 1052672 bytes must be");
+		report_error(std::string(image_path) + ": " + problem);
 		return 1;
 	}
 
@@ -287,26 +258,23 @@ int check_command(const char* image_path)
 		return 1;
 	}
 
-	std::uint32_t stored_1 = big_endian_32(header + boot_checksum_offset);
-	std::uint32_t stored_2 = big_endian_32(header + boot_checksum_offset + 4);
-	bool match = stored_1 == word_1 && stored_2 == word_2;
-	std::uint32_t crc = (std::uint32_t)crc32(0L, header + boot_code_start,
-	                                         boot_region_start - boot_code_start);
-	bool boot_6102 = crc == boot_code_6102_crc;
+	image_check check;
+	check_header(header, word_1, word_2, &check);
 
-	std::printf("stored checksum:   %s\n", checksum_text(stored_1, stored_2).c_str());
-	std::printf("computed checksum: %s\n", checksum_text(word_1, word_2).c_str());
-	if (match)
+	std::printf("stored checksum:   %s\n", checksum_text(check.stored_1, check.stored_2).c_str());
+	std::printf("computed checksum: %s\n",
+	            checksum_text(check.computed_1, check.computed_2).c_str());
+	if (check.matches)
 		std::puts("checksum matches");
-	else if (stored_1 == 0 && stored_2 == 0)
+	else if (check.stored_1 == 0 && check.stored_2 == 0)
 		std::puts("checksum missing: the header holds zeros where it belongs");
 	else
 		std::puts("checksum does not match");
-	std::printf("boot code CRC-32:  %08X, %s\n", (unsigned)crc,
-	            boot_6102 ? "the 6102 boot code" : "not the 6102 boot code (90BB6CB5)");
-	if (!boot_6102)
+	std::printf("boot code CRC-32:  %08X, %s\n", (unsigned)check.boot_code_crc,
+	            check.is_6102 ? "the 6102 boot code" : "not the 6102 boot code (90BB6CB5)");
+	if (!check.is_6102)
 		report_warning(std::string(image_path) +
 		               ": the boot code is not the 6102 one, and the boot checksum "
 		               "computed here is only valid for that one");
-	return match ? 0 : 1;
+	return check.matches ? 0 : 1;
 }

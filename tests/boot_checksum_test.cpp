@@ -192,6 +192,40 @@ TEST(BootChecksum, ReadErrorIsReportedNotTurnedIntoAChecksum)
 	EXPECT_EQ(w2, expected.word_2);
 }
 
+// The in-memory computation agrees with the plain reference at every kind
+// of size: a bare header, a short region, a whole one and more, and one
+// that is not a whole number of words; sizes the rules refuse compute
+// nothing.
+TEST(BootChecksum, ImageInMemory)
+{
+	struct {
+		std::size_t size;
+		bool accepted;
+	} cases[] = {
+		{0x1000, true},     {0x1004, true},   {0x9008, true},    {0x100FFC, true},
+		{0x101000, true},   {0x101001, true}, {0x180003, true},  {0xFFC, false},
+		{0x1002, false},    {0x100FFF, false}, {0, false},
+	};
+	std::mt19937 random(12);
+	for (const auto& c : cases) {
+		bytes image(c.size);
+		for (auto& b : image)
+			b = (std::uint8_t)random();
+		std::uint32_t w1 = 1;
+		std::uint32_t w2 = 2;
+		EXPECT_EQ(boot_checksum_of_image(image.data(), image.size(), &w1, &w2), c.accepted)
+		        << std::hex << c.size;
+		EXPECT_EQ(boot_checksum_size_problem(c.size).empty(), c.accepted) << std::hex << c.size;
+		if (!c.accepted) {
+			EXPECT_EQ(w1, 1u);
+			continue;
+		}
+		reference_words expected = reference_checksum(image);
+		EXPECT_EQ(w1, expected.word_1) << std::hex << c.size;
+		EXPECT_EQ(w2, expected.word_2) << std::hex << c.size;
+	}
+}
+
 TEST(BootChecksum, SizeRules)
 {
 	EXPECT_FALSE(boot_checksum_size_ok(0));

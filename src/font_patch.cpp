@@ -1,0 +1,84 @@
+// Patching and reading the built-in font of an image held in memory.
+#include "font_patch.h"
+
+#include "boot_checksum.h"
+#include "font_table.h"
+
+#include <cstdio>
+
+std::string image_size_problem(std::uint64_t size)
+{
+	if (size <= max_image_size)
+		return "";
+	return "OS64.v64 is too large: " + std::to_string(size) +
+	       " bytes, but an image can have at most " + std::to_string(max_image_size);
+}
+
+std::string font_size_problem(std::uint64_t size)
+{
+	return size > font_table_size ? "new font is too large!" : "";
+}
+
+std::string font_not_found_problem(const std::uint8_t*, std::uint32_t)
+{
+	return "internal font not found (already patched?)";
+}
+
+std::string patch_font(std::uint8_t* image, std::uint32_t image_length,
+                       const std::uint8_t* font, std::uint32_t font_length, bool* found,
+                       std::uint32_t* offset)
+{
+	*found = locate_font_signature(image, image_length, offset);
+	if (!*found)
+		return font_not_found_problem(image, image_length);
+	if (font_length > image_length - *offset) {
+		char message[160];
+		std::snprintf(message, sizeof message,
+		              "the new font does not fit: at 0x%x its %u bytes would run past the "
+		              "end of OS64.v64 (%u bytes)",
+		              (unsigned)*offset, (unsigned)font_length, (unsigned)image_length);
+		return message;
+	}
+	replace_font(image, *offset, font, font_length);
+	return "";
+}
+
+std::string patch_image(std::uint8_t* image, std::uint64_t image_length,
+                        const std::uint8_t* font, std::uint64_t font_length,
+                        image_patch* result)
+{
+	std::string problem = image_size_problem(image_length);
+	if (problem.empty())
+		problem = font_size_problem(font_length);
+	if (!problem.empty())
+		return problem;
+	bool found = false;
+	problem = patch_font(image, (std::uint32_t)image_length, font, (std::uint32_t)font_length,
+	                     &found, &result->offset);
+	if (problem.empty())
+		problem = boot_checksum_size_problem(image_length);
+	if (!problem.empty())
+		return problem;
+	boot_checksum_of_image(image, image_length, &result->checksum_word_1,
+	                       &result->checksum_word_2);
+	store_big_endian(image + boot_checksum_offset, result->checksum_word_1);
+	store_big_endian(image + boot_checksum_offset + 4, result->checksum_word_2);
+	return "";
+}
+
+std::string find_builtin_font(const std::uint8_t* image, std::uint64_t image_length,
+                              std::uint32_t* offset)
+{
+	if (image_length > max_image_size ||
+	    !locate_font_signature(image, (std::uint32_t)image_length, offset))
+		return "the built-in font is not in it (already patched?)";
+	if (image_length - *offset < font_table_size) {
+		char message[160];
+		std::snprintf(message, sizeof message,
+		              "the built-in font starts at 0x%x, but its 2048 bytes would run "
+		              "past the end of the image (%llu bytes)",
+		              (unsigned)*offset, (unsigned long long)image_length);
+		return message;
+	}
+	return "";
+}

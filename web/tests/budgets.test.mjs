@@ -1,0 +1,85 @@
+// The page's budgets, measured in headless Chromium: its size, the time
+// until it is ready after opening, and patchImage on a 32 MiB image.  The
+// figures are printed as the test's diagnostics.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import { after, before, test } from 'node:test';
+import { pathToFileURL } from 'node:url';
+
+import * as support from './support.mjs';
+
+let browser;
+
+before(async function () {
+	browser = await support.launch();
+});
+
+after(async function () {
+	await browser.close();
+});
+
+function median(values) {
+	const sorted = [...values].sort((a, b) => a - b);
+	return sorted[sorted.length >> 1];
+}
+
+function figures(values) {
+	return values.map(v => v.toFixed(1)).join(', ') + ' ms (median ' +
+	       median(values).toFixed(1) + ' ms, slowest ' + Math.max(...values).toFixed(1) + ' ms)';
+}
+
+test('the page is at most 256 KiB', function (t) {
+	const size = fs.statSync(support.page_file).size;
+	t.diagnostic('page: ' + size + ' bytes (' + (size / 1024).toFixed(1) + ' KiB)');
+	assert.ok(size <= 256 * 1024);
+});
+
+test('the page is ready within 1 s of opening', async function (t) {
+	const times = [];
+	for (let run = 0; run < 5; run++) {
+		// Notes the time, from the start of the navigation, at which the
+		// page marks itself ready.
+		const page = await support.open_page(browser, pathToFileURL(support.page_file).href,
+		                                     function () {
+			new MutationObserver(function (changes, observer) {
+				if (document.documentElement.dataset.ready === 'true') {
+					window.ready_at = performance.now();
+					observer.disconnect();
+				}
+			}).observe(document, { attributes: true, subtree: true });
+		});
+		times.push(await page.evaluate(() => window.ready_at));
+		await page.close();
+	}
+	t.diagnostic('ready after opening: ' + figures(times));
+	assert.ok(Math.max(...times) <= 1000);
+});
+
+test('patchImage on a 32 MiB image takes at most 300 ms', async function (t) {
+	const page = await support.open_page(browser, pathToFileURL(support.page_file).href);
+	// The built-in font sits 4 KiB before the end, so the search crosses
+	// almost the whole image.
+	const times = await page.evaluate(function (signature) {
+		const size = 32 << 20;
+		const image = new Uint8Array(size);
+		let seed = 1;
+		for (let i = 0; i < size; i++) {
+			seed = (Math.imul(seed, 1103515245) + 12345) >>> 0;
+			const b = (seed >>> 16) & 0xFF;
+			image[i] = b === 0x7E ? 0 : b;
+		}
+		image.set(signature, size - 4096);
+		const font = new Uint8Array(2048).fill(0x3C);
+		const times = [];
+		for (let run = 0; run < 7; run++) {
+			const start = performance.now();
+			const result = os64.patchImage(image, font);
+			times.push(performance.now() - start);
+			if (result.error !== null || result.offset !== size - 4096)
+				throw new Error('the patch failed: ' + result.error);
+		}
+		return times;
+	}, Array.from(support.signature));
+	t.diagnostic('patchImage, 32 MiB: ' + figures(times));
+	assert.ok(Math.max(...times) <= 300);
+});

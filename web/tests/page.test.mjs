@@ -1,0 +1,207 @@
+// The page as a person uses it.  The folder flow runs on the origin-private
+// file system, which hands the page the same directory handles as the
+// folder picker; the download flow runs where the picker is missing.  The
+// page is served from the loopback address, since that file system needs
+// an origin.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { after, before, test } from 'node:test';
+
+import * as support from './support.mjs';
+
+const demo = support.demo_files();
+const folder = support.scratch_folder();
+const font_path = path.join(folder, 'demo.pf');
+fs.writeFileSync(font_path, demo.font);
+
+// What the native patcher leaves for the demo image and font.
+const patched = (function () {
+	const run_folder = support.scratch_folder();
+	fs.writeFileSync(path.join(run_folder, 'OS64.v64'), demo.image);
+	fs.writeFileSync(path.join(run_folder, 'demo.pf'), demo.font);
+	assert.equal(support.run(support.fontpatch, ['demo.pf'], run_folder).status, 0);
+	const image = fs.readFileSync(path.join(run_folder, 'OS64.v64'));
+	fs.rmSync(run_folder, { recursive: true });
+	return image;
+})();
+
+let browser;
+let server;
+const pages = [];
+
+before(async function () {
+	browser = await support.launch();
+	server = await support.serve_page();
+});
+
+after(async function () {
+	await browser.close();
+	await server.close();
+	fs.rmSync(folder, { recursive: true });
+});
+
+async function open(before_scripts, ...args) {
+	const page = await support.open_page(browser, server.url, before_scripts, ...args);
+	pages.push(page);
+	return page;
+}
+
+// Opens the page with the folder picker handing it the private folder
+// named card, filled with files (a name to Buffer).
+async function open_with_card(card, files, before_scripts) {
+	const page = await open(function (card) {
+		window.showDirectoryPicker = async function () {
+			const root = await navigator.storage.getDirectory();
+			return root.getDirectoryHandle(card, { create: true });
+		};
+	}, card);
+	await page.evaluate(async function (card, files) {
+		const root = await navigator.storage.getDirectory();
+		const folder = await root.getDirectoryHandle(card, { create: true });
+		for (const [name, base64] of Object.entries(files)) {
+			const stream = await (await folder.getFileHandle(name, { create: true })).createWritable();
+			await stream.write(Uint8Array.from(atob(base64), c => c.charCodeAt(0)));
+			await stream.close();
+		}
+	}, card, Object.fromEntries(Object.entries(files).map(([k, v]) => [k, v.toString('base64')])));
+	if (before_scripts)
+		await page.evaluate(before_scripts);
+	return page;
+}
+
+// The files in the private folder card, a name to Buffer.
+async function card_files(page, card) {
+	const files = await page.evaluate(async function (card) {
+		const root = await navigator.storage.getDirectory();
+		const folder = await root.getDirectoryHandle(card);
+		const found = {};
+		for await (const [name, handle] of folder.entries()) {
+			const bytes = new Uint8Array(await (await handle.getFile()).arrayBuffer());
+			let text = '';
+			for (let i = 0; i < bytes.length; i += 0x8000)
+				text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+			found[name] = btoa(text);
+		}
+		return found;
+	}, card);
+	return Object.fromEntries(Object.entries(files).map(([k, v]) => [k, Buffer.from(v, 'base64')]));
+}
+
+// Chooses the folder and the font, patches, and returns what the page
+// says in the end.
+async function patch_card(page) {
+	await page.click('#choose-folder');
+	await page.waitForSelector('#image-status p');
+	await (await page.$('#open-font')).uploadFile(font_path);
+	await page.waitForSelector('#font-status p');
+	await page.click('#patch');
+	await page.waitForSelector('#patch-status p.good, #patch-status p.error');
+	return page.$eval('#patch-status', box => box.innerText);
+}
+
+test('the folder flow keeps the original as OS64.bak and writes the patched image', async function () {
+	const page = await open_with_card('fresh', { 'OS64.v64': demo.image });
+	const said = await patch_card(page);
+	assert.match(said, /^Done\./);
+	const files = await card_files(page, 'fresh');
+	assert.deepEqual(Object.keys(files).sort(), ['OS64.bak', 'OS64.v64']);
+	assert.ok(files['OS64.bak'].equals(demo.image));
+	assert.ok(files['OS64.v64'].equals(patched), 'OS64.v64 differs from the native patch');
+	assert.equal(await page.$eval('#check-verdict', e => e.textContent), 'matches');
+});
+
+test('an existing OS64.bak is left alone', async function () {
+	const old_backup = Buffer.from('an older backup');
+	const page = await open_with_card('kept', { 'OS64.v64': demo.image, 'OS64.bak': old_backup });
+	assert.match(await patch_card(page), /^Done\./);
+	const files = await card_files(page, 'kept');
+	assert.ok(files['OS64.bak'].equals(old_backup));
+	assert.ok(files['OS64.v64'].equals(patched));
+	assert.match(await page.$eval('#patch-steps', e => e.innerText), /OS64\.bak is there already/);
+});
+
+test('a write that fails part-way leaves both files as they were', async function () {
+	const page = await open_with_card('failing', { 'OS64.v64': demo.image }, function () {
+		const real = FileSystemFileHandle.prototype.createWritable;
+		FileSystemFileHandle.prototype.createWritable = async function (...args) {
+			const stream = await real.apply(this, args);
+			if (this.name !== 'OS64.v64')
+				return stream;
+			return {
+				write: async function (bytes) {
+					await stream.write(bytes.subarray(0, bytes.length >> 1));
+					throw new DOMException('The card is full.', 'QuotaExceededError');
+				},
+				close: () => stream.close(),
+				abort: () => stream.abort(),
+			};
+		};
+	});
+	const said = await patch_card(page);
+	assert.match(said, /The card is full\.\n+OS64\.v64 and OS64\.bak are as they were\./);
+	const files = await card_files(page, 'failing');
+	assert.deepEqual(Object.keys(files), ['OS64.v64']);
+	assert.ok(files['OS64.v64'].equals(demo.image));
+});
+
+test('without the folder API the patched image is downloaded as OS64.v64', async function () {
+	const page = await open(function () {
+		delete Window.prototype.showDirectoryPicker;
+		delete window.showDirectoryPicker;
+	});
+	const downloads = support.scratch_folder();
+	const session = await page.createCDPSession();
+	await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+	const image_path = path.join(folder, 'OS64.v64');
+	fs.writeFileSync(image_path, demo.image);
+	assert.equal(await page.$eval('#choose-folder', e => e.hidden), true);
+	await (await page.$('#open-image')).uploadFile(image_path);
+	await page.waitForSelector('#image-status p');
+	await (await page.$('#open-font')).uploadFile(font_path);
+	await page.click('#patch');
+	await page.waitForSelector('#patch-status p.good, #patch-status p.error');
+	assert.match(await page.$eval('#patch-status', e => e.innerText), /Keep it as OS64\.bak/);
+	const downloaded = path.join(downloads, 'OS64.v64');
+	for (let tries = 0; tries < 100 && !(fs.existsSync(downloaded) &&
+	                                     fs.statSync(downloaded).size === patched.length); tries++)
+		await new Promise(resolve => setTimeout(resolve, 50));
+	assert.ok(fs.readFileSync(downloaded).equals(patched), 'the download differs from the native patch');
+	assert.ok(fs.readFileSync(image_path).equals(demo.image));
+	fs.rmSync(downloads, { recursive: true });
+});
+
+test('the sample button shows the whole flow, by keyboard, and fits at 200% zoom', async function () {
+	const page = await open();
+	await page.setViewport({ width: 640, height: 800 });
+	// Tabs to a control and presses Enter on it.
+	async function press(id) {
+		for (let tabs = 0; tabs < 20; tabs++) {
+			await page.keyboard.press('Tab');
+			if (await page.evaluate(() => document.activeElement.id) === id)
+				return page.keyboard.press('Enter');
+		}
+		assert.fail('the keyboard never reaches #' + id);
+	}
+	await press('try-sample');
+	await page.waitForSelector('#image-status p.good');
+	await press('patch');
+	await page.waitForSelector('#patch-status p.good');
+	assert.match(await page.$eval('#patch-steps', e => e.innerText), /at 0x2F3D1/);
+	const stored = await page.$eval('#check-stored', e => e.textContent);
+	const expected = patched.subarray(0x10, 0x18).toString('hex').toUpperCase().match(/../g);
+	assert.equal(stored, expected.slice(0, 4).join(' ') + '  ' + expected.slice(4).join(' '));
+	assert.equal(await page.$eval('#check-verdict', e => e.textContent), 'matches');
+	assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <=
+	                                    document.documentElement.clientWidth),
+	          'the page scrolls sideways at 200% zoom');
+});
+
+test('no request leaves the page', function () {
+	assert.ok(pages.length >= 5);
+	for (const page of pages) {
+		assert.deepEqual(page.requests.filter(url => !url.startsWith('blob:')), [server.url]);
+		assert.deepEqual(page.failures, []);
+	}
+	assert.deepEqual(server.requests, pages.map(() => '/os64-fontpatch.html'));
+});

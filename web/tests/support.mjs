@@ -1,0 +1,164 @@
+// What the browser tests share: headless Chromium, the built page, the
+// native programs to compare with, and sample images.
+import { execFileSync, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+let puppeteer;
+try {
+	puppeteer = (await import('puppeteer-core')).default;
+} catch (error) {
+	throw new Error('puppeteer-core is missing: run "npm ci" in web/ (' + error.message + ')');
+}
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const source = path.resolve(here, '..', '..');
+
+// The page and the native programs, as CTest names them; the defaults are
+// the web and default presets' builds.
+export const page_file = process.env.OS64_PAGE ?? path.join(source, 'build-web', 'os64-fontpatch.html');
+export const fontpatch = process.env.OS64_NATIVE_FONTPATCH ?? path.join(source, 'build', 'os64-fontpatch');
+export const font_tool = process.env.OS64_NATIVE_FONT ?? path.join(source, 'build', 'os64-font');
+export const make_demo = process.env.OS64_NATIVE_MAKE_DEMO ?? path.join(source, 'build', 'os64-make-demo');
+const chromium = process.env.OS64_CHROMIUM ?? '/usr/bin/chromium';
+
+export function scratch_folder() {
+	return fs.mkdtempSync(path.join(os.tmpdir(), 'os64-web-'));
+}
+
+// Headless Chromium with a fresh profile, kept from every background
+// connection a browser makes on its own.
+export async function launch() {
+	const profile = scratch_folder();
+	const browser = await puppeteer.launch({
+		executablePath: chromium,
+		headless: true,
+		args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+		       '--disable-background-networking', '--disable-component-update',
+		       '--disable-sync', '--user-data-dir=' + profile],
+	});
+	const close = browser.close.bind(browser);
+	browser.close = async function () {
+		await close();
+		fs.rmSync(profile, { recursive: true, force: true });
+	};
+	return browser;
+}
+
+// Serves the page alone on the loopback address, since the origin-private
+// file system needs an origin, which a file:// page lacks.  Every request
+// is counted; only the page itself is answered.
+export async function serve_page() {
+	const html = fs.readFileSync(page_file);
+	const requests = [];
+	const server = http.createServer(function (request, response) {
+		requests.push(request.url);
+		if (request.url === '/os64-fontpatch.html') {
+			response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' });
+			response.end(html);
+		} else {
+			response.writeHead(404);
+			response.end();
+		}
+	});
+	await new Promise(resolve => server.listen(0, '127.0.0.1', resolve));
+	return {
+		url: 'http://127.0.0.1:' + server.address().port + '/os64-fontpatch.html',
+		requests: requests,
+		close: () => new Promise(resolve => server.close(resolve)),
+	};
+}
+
+// Opens the page in a new tab and waits until it is ready.  before runs
+// in the page, given before_args, ahead of the page's own scripts.  Every request the tab makes is
+// recorded in page.requests, apart from the wasm that the page carries in
+// a data: URL.
+export async function open_page(browser, url, before, ...before_args) {
+	const page = await browser.newPage();
+	page.requests = [];
+	page.failures = [];
+	page.on('request', request => {
+		if (!request.url().startsWith('data:'))
+			page.requests.push(request.url());
+	});
+	page.on('pageerror', error => page.failures.push(error.message));
+	if (before)
+		await page.evaluateOnNewDocument(before, ...before_args);
+	await page.goto(url);
+	await page.waitForFunction(() => document.documentElement.dataset.ready === 'true');
+	return page;
+}
+
+// Runs a native program in a folder.
+export function run(program, args, folder) {
+	const result = spawnSync(program, args, { cwd: folder, encoding: 'latin1' });
+	return { status: result.status, out: result.stdout, err: result.stderr };
+}
+
+// The demo's sample image and font, as os64-make-demo writes them.
+export function demo_files() {
+	const folder = scratch_folder();
+	execFileSync(make_demo, ['OS64.v64', 'demo.pf'], { cwd: folder });
+	const files = { image: fs.readFileSync(path.join(folder, 'OS64.v64')),
+	                font: fs.readFileSync(path.join(folder, 'demo.pf')) };
+	fs.rmSync(folder, { recursive: true });
+	return files;
+}
+
+export const signature = Buffer.from([
+	0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x81, 0xA5, 0x81, 0xBD, 0x99, 0x81, 0x7E,
+	0x7E, 0xFF, 0xDB, 0xFF, 0xC3, 0xE7, 0xFF, 0x7E, 0x6C, 0xFE, 0xFE, 0xFE, 0x7C, 0x38, 0x10, 0x00,
+]);
+
+// Reproducible bytes that never hold the signature, since they are never
+// 0x7E.
+export function filler(size, seed) {
+	const bytes = Buffer.alloc(size);
+	for (let i = 0; i < size; i++) {
+		seed = (Math.imul(seed, 1103515245) + 12345) >>> 0;
+		const b = (seed >>> 16) & 0xFF;
+		bytes[i] = b === 0x7E ? 0 : b;
+	}
+	return bytes;
+}
+
+// An image of size bytes with the signature at font_offset, when given.
+export function sample_image(size, font_offset) {
+	const image = filler(size, size);
+	if (font_offset !== undefined)
+		signature.copy(image, font_offset);
+	return image;
+}
+
+// Calls a window.os64 function in the page with Buffers, passed both ways
+// as base64, and returns its result with Uint8Arrays as Buffers.
+export async function call_engine(page, name, ...args) {
+	const result = await page.evaluate(function (name, args) {
+		const decode = text => Uint8Array.from(atob(text), c => c.charCodeAt(0));
+		const encode = function (bytes) {
+			let text = '';
+			for (let i = 0; i < bytes.length; i += 0x8000)
+				text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+			return { base64: btoa(text) };
+		};
+		const convert = function (value) {
+			if (value instanceof Uint8Array)
+				return encode(value);
+			if (value !== null && typeof value === 'object' && !Array.isArray(value))
+				return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, convert(v)]));
+			return value;
+		};
+		return convert(window.os64[name](...args.map(decode)));
+	}, name, args.map(bytes => Buffer.from(bytes).toString('base64')));
+	const convert = function (value) {
+		if (value !== null && typeof value === 'object' && 'base64' in value)
+			return Buffer.from(value.base64, 'base64');
+		if (value !== null && typeof value === 'object' && !Array.isArray(value))
+			return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, convert(v)]));
+		return value;
+	};
+	return convert(result);
+}

@@ -10,6 +10,7 @@
 #include "boot_checksum.h"
 #include "font_files.h"
 #include "font_patch.h"
+#include "font_table.h"
 #include "platform.h"
 
 #include <cerrno>
@@ -152,15 +153,17 @@ int main(int argc, char** argv)
 		return 1;
 	}
 
-	bool found = false;
 	std::uint32_t offset = 0;
-	problem = patch_font(image, image_length, font, font_length, &found, &offset);
-	if (found)
-		std::printf("internal font at pos: 0x%x\n", (unsigned)offset);
+	if (!find_font_signature(image, image_length, &offset)) {
+		print_error(font_not_found_problem(image, image_length));
+		return 1;
+	}
+	problem = font_fit_problem(offset, font_length, image_length);
 	if (!problem.empty()) {
 		print_error(problem);
 		return 1;
 	}
+	replace_font(image, offset, font, font_length);
 
 	std::string temp_path;
 	const char* what = "";

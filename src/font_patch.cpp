@@ -24,23 +24,17 @@ std::string font_not_found_problem(const std::uint8_t*, std::uint32_t)
 	return "internal font not found (already patched?)";
 }
 
-std::string patch_font(std::uint8_t* image, std::uint32_t image_length,
-                       const std::uint8_t* font, std::uint32_t font_length, bool* found,
-                       std::uint32_t* offset)
+std::string font_fit_problem(std::uint32_t offset, std::uint32_t font_length,
+                             std::uint32_t image_length)
 {
-	*found = locate_font_signature(image, image_length, offset);
-	if (!*found)
-		return font_not_found_problem(image, image_length);
-	if (font_length > image_length - *offset) {
-		char message[160];
-		std::snprintf(message, sizeof message,
-		              "the new font does not fit: at 0x%x its %u bytes would run past the "
-		              "end of OS64.v64 (%u bytes)",
-		              (unsigned)*offset, (unsigned)font_length, (unsigned)image_length);
-		return message;
-	}
-	replace_font(image, *offset, font, font_length);
-	return "";
+	if (font_length <= image_length - offset)
+		return "";
+	char message[160];
+	std::snprintf(message, sizeof message,
+	              "the new font does not fit: at 0x%x its %u bytes would run past the end of "
+	              "OS64.v64 (%u bytes)",
+	              (unsigned)offset, (unsigned)font_length, (unsigned)image_length);
+	return message;
 }
 
 std::string patch_image(std::uint8_t* image, std::uint64_t image_length,
@@ -52,13 +46,15 @@ std::string patch_image(std::uint8_t* image, std::uint64_t image_length,
 		problem = font_size_problem(font_length);
 	if (!problem.empty())
 		return problem;
-	bool found = false;
-	problem = patch_font(image, (std::uint32_t)image_length, font, (std::uint32_t)font_length,
-	                     &found, &result->offset);
+	std::uint32_t length = (std::uint32_t)image_length;
+	if (!locate_font_signature(image, length, &result->offset))
+		return font_not_found_problem(image, length);
+	problem = font_fit_problem(result->offset, (std::uint32_t)font_length, length);
 	if (problem.empty())
 		problem = boot_checksum_size_problem(image_length);
 	if (!problem.empty())
 		return problem;
+	replace_font(image, result->offset, font, (std::uint32_t)font_length);
 	boot_checksum_of_image(image, image_length, &result->checksum_word_1,
 	                       &result->checksum_word_2);
 	store_big_endian(image + boot_checksum_offset, result->checksum_word_1);

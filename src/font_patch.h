@@ -27,13 +27,10 @@ std::string font_size_problem(std::uint64_t size);
 // so that it can also say what is wrong with it.
 std::string font_not_found_problem(const std::uint8_t* image, std::uint32_t image_length);
 
-// Finds the built-in font in the image and copies the new font over it.
-// *found and *offset tell whether and where the built-in font stands, also
-// when the new font then turns out not to fit there; the image changes
-// only on success.
-std::string patch_font(std::uint8_t* image, std::uint32_t image_length,
-                       const std::uint8_t* font, std::uint32_t font_length, bool* found,
-                       std::uint32_t* offset);
+// Checks that a font of font_length bytes fits into the image at offset,
+// where the built-in font was found.
+std::string font_fit_problem(std::uint32_t offset, std::uint32_t font_length,
+                             std::uint32_t image_length);
 
 // Where a whole patch in memory found the font and what checksum it wrote.
 struct image_patch {
@@ -46,8 +43,7 @@ struct image_patch {
 // leaves in "OS64.v64": the size checks, the new font, and the boot
 // checksum stored in the header.  The patcher has already written the
 // image when it finds that no checksum can be computed for it; here that
-// is a failure like the others.  On failure the image may hold the new
-// font but no new checksum, and must not be used.
+// is a failure like the others.  On failure the image is left unchanged.
 std::string patch_image(std::uint8_t* image, std::uint64_t image_length,
                         const std::uint8_t* font, std::uint64_t font_length,
                         image_patch* result);

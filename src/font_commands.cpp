@@ -126,10 +126,7 @@ int import_command(const char* input, const char* output, const import_request& 
 	std::printf("%s: %s\nwrote %s (2048 bytes)\n", input, describe_import(font).c_str(),
 	            output);
 	if (!font.missing.empty())
-		report_warning(std::string(input) + " lacks " + describe_missing(font.missing) +
-		               (request.fill != nullptr
-		                        ? std::string("; they were taken from ") + request.fill
-		                        : std::string("; their slots are empty")));
+		report_warning(missing_warning(input, font.missing, request.fill));
 	return 0;
 }
 

@@ -78,6 +78,14 @@ bool import_sheet_pixels(const std::uint8_t* rgba, std::uint32_t width, std::uin
 	return true;
 }
 
+std::string missing_warning(const std::string& input, const std::vector<unsigned>& missing,
+                            const char* fill)
+{
+	return input + " lacks " + describe_missing(missing) +
+	       (fill != nullptr ? std::string("; they were taken from ") + fill
+	                        : std::string("; their slots are empty"));
+}
+
 std::string describe_import(const import_result& result)
 {
 	std::string what = result.kind + (result.gzip ? ", gzip-compressed" : "");

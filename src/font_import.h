@@ -43,6 +43,13 @@ bool import_sheet_pixels(const std::uint8_t* rgba, std::uint32_t width, std::uin
                          const import_options& options, import_result* result,
                          std::string* error);
 
+// The warning about the characters an input lacks, as import gives it
+// after "warning: ": "INPUT lacks 67 of the 255 characters of code page
+// 437: ...; their slots are empty", or "; they were taken from FILL" when
+// fill names the table they came from.
+std::string missing_warning(const std::string& input, const std::vector<unsigned>& missing,
+                            const char* fill);
+
 // The line import prints about what it read: "PSF1 font, gzip-compressed,
 // 256 glyphs of 8x8, placed by its Unicode table".
 std::string describe_import(const import_result& result);

@@ -63,6 +63,21 @@
 		return text;
 	}
 
+	// Reads count messages from one block the engine returned, each ending
+	// in a NUL, and frees it; an empty message becomes null.
+	function take_messages(block, count) {
+		const messages = [];
+		let at = block;
+		for (let i = 0; i < count; i++) {
+			const end = engine.HEAPU8.indexOf(0, at);
+			const text = new TextDecoder().decode(engine.HEAPU8.subarray(at, end));
+			messages.push(text === '' ? null : text);
+			at = end + 1;
+		}
+		engine._free(block);
+		return messages;
+	}
+
 	function out_of_memory(length) {
 		return 'not enough memory for an image of ' + length + ' bytes';
 	}
@@ -128,11 +143,196 @@
 		});
 	}
 
+	// ---- Importing fonts ------------------------------------------------------
+
+	// The limits of os64-font import: the largest input it reads, and the
+	// most a gzip-compressed one may decompress to.
+	const max_import_size = 64 * 1024 * 1024;
+	const max_font_size = 16 * 1024 * 1024;
+
+	const gzip_magic = [0x1F, 0x8B];
+	const png_magic = [0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A];
+
+	function starts_with(bytes, magic) {
+		return bytes.length >= magic.length && magic.every((b, i) => bytes[i] === b);
+	}
+
+	// The C string of text, for the engine.
+	function c_string(text) {
+		return new TextEncoder().encode(text + '\0');
+	}
+
+	// Undoes gzip compression with the browser's own decompressor.  Returns
+	// the bytes, or a string that says what was wrong, in os64-font's words
+	// where the browser's error allows.
+	async function gunzip(bytes) {
+		const reader = new Blob([bytes]).stream()
+		        .pipeThrough(new DecompressionStream('gzip')).getReader();
+		const parts = [];
+		let length = 0;
+		try {
+			for (;;) {
+				const { done, value } = await reader.read();
+				if (done)
+					break;
+				length += value.length;
+				if (length > max_font_size) {
+					reader.cancel().catch(() => {});
+					return 'gzip data that decompresses to more than ' + max_font_size + ' bytes';
+				}
+				parts.push(value);
+			}
+		} catch (error) {
+			return /truncated/i.test(error.message) ? 'truncated gzip data' : 'damaged gzip data';
+		}
+		const content = new Uint8Array(length);
+		let at = 0;
+		for (const part of parts) {
+			content.set(part, at);
+			at += part.length;
+		}
+		return content;
+	}
+
+	// The width and height a PNG's header states, or null without one.
+	function png_size(bytes) {
+		const ihdr = [0x49, 0x48, 0x44, 0x52];
+		if (bytes.length < 24 || !ihdr.every((b, i) => bytes[12 + i] === b))
+			return null;
+		const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+		return { width: view.getUint32(16), height: view.getUint32(20) };
+	}
+
+	// Has the browser decode a PNG to 8-bit RGBA pixels as they are stored:
+	// no colour space conversion and no premultiplied alpha, as libpng
+	// gives them to os64-font.  Returns { rgba, width, height }, or a string
+	// that says what was wrong.
+	async function decode_png(bytes) {
+		let bitmap;
+		try {
+			bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }),
+			                                 { colorSpaceConversion: 'none',
+			                                   premultiplyAlpha: 'none' });
+		} catch (error) {
+			return 'damaged PNG image: the browser cannot decode it';
+		}
+		const width = bitmap.width;
+		const height = bitmap.height;
+		let canvas;
+		if (typeof OffscreenCanvas === 'function') {
+			canvas = new OffscreenCanvas(width, height);
+		} else {
+			canvas = document.createElement('canvas');
+			canvas.width = width;
+			canvas.height = height;
+		}
+		const context = canvas.getContext('2d', { willReadFrequently: true });
+		context.drawImage(bitmap, 0, 0);
+		bitmap.close();
+		const pixels = context.getImageData(0, 0, width, height).data;
+		return { rgba: new Uint8Array(pixels.buffer, pixels.byteOffset, pixels.length),
+		         width: width, height: height };
+	}
+
+	// What importFont returns for a failure.
+	function import_failure(error) {
+		return { table: null, description: null, missing: null, warnings: [], error: error };
+	}
+
+	// Calls an import entry point of the engine.  pixels is the RGBA of a
+	// sheet with its width and height, or null to import content as a PSF
+	// font or a raw table.
+	function engine_import(content, pixels, gzip, name, codepage, fill, fill_name) {
+		const data = pixels !== null ? pixels.rgba : content;
+		const inputs = [data, c_string(name), c_string(codepage), fill || new Uint8Array(0),
+		                c_string(fill_name)];
+		// The table, the number of missing characters and their slots.
+		const reply_bytes = 2048 + 4 + 255 * 4;
+		const result = with_blocks(inputs, reply_bytes, function (blocks) {
+			const [data_block, name_block, codepage_block, fill_block, fill_name_block,
+			       reply] = blocks;
+			const fill_at = fill ? fill_block : 0;
+			const block = pixels !== null
+			        ? engine._os64_import_sheet(data_block, pixels.width, pixels.height, gzip,
+			                                    name_block, codepage_block, fill_at,
+			                                    fill_name_block, reply)
+			        : engine._os64_import_font(data_block, data.length, gzip, name_block,
+			                                   codepage_block, fill_at, fill_name_block, reply);
+			if (block === 0)
+				return null;
+			const [error, warning, description] = take_messages(block, 3);
+			if (error !== null)
+				return import_failure(error);
+			const count = words(reply + 2048, 1)[0];
+			return { table: bytes_at(reply, 2048), description: description,
+			         missing: words(reply + 2052, count),
+			         warnings: warning !== null ? [warning] : [], error: null };
+		});
+		return result !== null ? result : import_failure(name + ': not enough memory to import it');
+	}
+
+	async function importFont(bytes, fileName, options) {
+		need_engine();
+		need_bytes(bytes, 'bytes');
+		if (typeof fileName !== 'string')
+			throw new TypeError('fileName must be a string');
+		options = options || {};
+		const codepage = options.codepage || '';
+		const fill = options.fill || null;
+		const fill_name = options.fillName || 'the fill table';
+		if (typeof codepage !== 'string')
+			throw new TypeError('options.codepage must be a string');
+		if (fill !== null)
+			need_bytes(fill, 'options.fill');
+		if (typeof fill_name !== 'string')
+			throw new TypeError('options.fillName must be a string');
+
+		if (bytes.length > max_import_size)
+			return import_failure(fileName + ': ' + bytes.length + ' bytes, more than ' +
+			                      max_import_size + ' for a font or a glyph sheet');
+		if (fill !== null && fill.length !== 2048)
+			return import_failure(fill_name + ': ' + fill.length + ' bytes, but a font ' +
+			                      'table has exactly 2048 (256 glyphs of 8 bytes)');
+		const gzip = starts_with(bytes, gzip_magic);
+		let content = bytes;
+		if (gzip) {
+			content = await gunzip(bytes);
+			if (typeof content === 'string')
+				return import_failure(fileName + ': ' + content);
+		}
+		let pixels = null;
+		if (starts_with(content, png_magic)) {
+			const size = png_size(content);
+			if (size !== null) {
+				const problem = take_message(engine._os64_sheet_size_error(size.width,
+				                                                           size.height));
+				if (problem !== null)
+					return import_failure(fileName + ': ' + problem);
+			}
+			pixels = await decode_png(content);
+			if (typeof pixels === 'string')
+				return import_failure(fileName + ': ' + pixels);
+		}
+		return engine_import(content, pixels, gzip ? 1 : 0, fileName, codepage, fill, fill_name);
+	}
+
+	function cp437() {
+		need_engine();
+		return with_blocks([], 256 * 4, function (blocks) {
+			const error = take_message(engine._os64_cp437(blocks[0]));
+			if (error !== null)
+				throw new Error(error);
+			return words(blocks[0], 256);
+		});
+	}
+
 	window.os64 = Object.freeze({
 		ready: ready,
 		patchImage: patchImage,
 		checkImage: checkImage,
 		extractFont: extractFont,
 		makeSample: makeSample,
+		importFont: importFont,
+		cp437: cp437,
 	});
 })();

@@ -1,12 +1,14 @@
-// The engine's API against the native programs, on the same generated
-// inputs: the patched image byte for byte, the error texts, the check and
-// the extracted font.  The page is opened from file://, as a user who saved
+// The engine's API against the native programs, on the same inputs: the
+// patched image byte for byte, the error texts, the check, the extracted
+// font, and imported fonts with their warnings.  The page is opened from file://, as a user who saved
 // it would open it.
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
+import { gunzipSync, gzipSync } from 'node:zlib';
 
 import * as support from './support.mjs';
 
@@ -148,4 +150,132 @@ test('makeSample makes what os64-make-demo writes', async function () {
 	const sample = await support.call_engine(page, 'makeSample');
 	assert.ok(sample.image.equals(demo.image), 'the sample images differ');
 	assert.ok(sample.font.equals(demo.font), 'the sample fonts differ');
+});
+
+// What os64-font import makes of the file name holding bytes, run in a
+// fresh folder with the fill table, if any, as fill.pf: the table, the
+// line about what it read, and its warnings and error without the
+// program's prefix.
+function native_import(name, bytes, { codepage, fill } = {}) {
+	const folder = support.scratch_folder();
+	fs.writeFileSync(path.join(folder, name), bytes);
+	const args = ['import'];
+	if (codepage)
+		args.push('--codepage', codepage);
+	if (fill) {
+		fs.writeFileSync(path.join(folder, 'fill.pf'), fill);
+		args.push('--fill', 'fill.pf');
+	}
+	const run = support.run(support.font_tool, args.concat([name, 'out.pf']), folder, 'utf8');
+	const lines = run.err.split('\n').filter(line => line !== '');
+	const warnings = lines.filter(line => line.startsWith('os64-font: warning: '));
+	const result = {
+		table: run.status === 0 ? fs.readFileSync(path.join(folder, 'out.pf')) : null,
+		description: run.status === 0 ? run.out.split('\n')[0] : null,
+		warnings: warnings.map(line => line.slice('os64-font: warning: '.length)),
+		error: run.status === 0 ? null : lines.filter(line => !warnings.includes(line))
+		        .map(line => line.slice('os64-font: '.length)).join('\n'),
+	};
+	fs.rmSync(folder, { recursive: true });
+	return result;
+}
+
+function web_import(name, bytes, { codepage, fill } = {}) {
+	return support.call_engine(page, 'importFont', bytes, name,
+	                           { codepage: codepage, fill: fill, fillName: 'fill.pf' });
+}
+
+const consolefonts = '/usr/share/consolefonts';
+const lat0 = fs.readFileSync(path.join(consolefonts, 'lat0-08.psf.gz'));
+const cp850 = fs.readFileSync(path.join(consolefonts, 'cp850-8x8.psf.gz'));
+const lat0_table = native_import('lat0-08.psf.gz', lat0).table;
+const sheet = (function () {
+	const folder = support.scratch_folder();
+	fs.writeFileSync(path.join(folder, 'f.pf'), lat0_table);
+	support.run(support.font_tool, ['export', '--scale', '2', '--grid', 'f.pf', 's.png'], folder);
+	const png = fs.readFileSync(path.join(folder, 's.png'));
+	fs.rmSync(folder, { recursive: true });
+	return png;
+})();
+
+const import_cases = [
+	{ file: 'lat0-08.psf.gz', bytes: lat0 },
+	{ file: 'lat0-08.psf', bytes: gunzipSync(lat0) },
+	{ file: 'cp850-8x8.psf.gz', bytes: cp850 },
+	{ file: 'cp850-8x8.psf.gz', bytes: cp850, codepage: 'cp850' },
+	{ file: 'sheet.png', bytes: sheet },
+	{ file: 'raw.pf', bytes: lat0_table, codepage: 'koi8-r' },
+	{ file: 'lat0-08.psf.gz', bytes: lat0, fill: demo.font },
+	{ file: 'lat0-08.psf.gz', bytes: lat0, fill: demo.font.subarray(0, 100) },
+	{ file: 'lat0-08.psf.gz', bytes: lat0, codepage: 'cp850' },
+	{ file: 'raw.pf', bytes: lat0_table, codepage: 'nosuch' },
+	{ file: 'raw.pf', bytes: lat0_table, codepage: 'utf-8' },
+	{ file: 'lat0-16.psf.gz', bytes: fs.readFileSync(path.join(consolefonts, 'lat0-16.psf.gz')) },
+	{ file: 'empty.pf', bytes: Buffer.alloc(0) },
+	{ file: 'empty.gz', bytes: gzipSync(Buffer.alloc(0)) },
+	{ file: 'cut.psf.gz', bytes: lat0.subarray(0, lat0.length >> 1) },
+	{ file: 'zeros.gz', bytes: gzipSync(Buffer.alloc((16 << 20) + 1)) },
+];
+
+for (const c of import_cases) {
+	const options = (c.codepage ? ' --codepage ' + c.codepage : '') +
+	                (c.fill ? ' --fill of ' + c.fill.length + ' bytes' : '');
+	test('importFont as os64-font import' + options + ': ' + c.file, async function () {
+		const native = native_import(c.file, c.bytes, c);
+		const web = await web_import(c.file, c.bytes, c);
+		assert.deepEqual(web.warnings, native.warnings);
+		assert.equal(web.error, native.error);
+		assert.equal(web.description, native.description);
+		if (native.table === null)
+			return assert.equal(web.table, null);
+		assert.ok(web.table.equals(native.table), 'the tables differ');
+		// The missing slots are those the warning counts and begins with.
+		const counted = /lacks (\d+) of/.exec(native.warnings[0] || 'lacks 0 of');
+		assert.equal(web.missing.length, Number(counted[1]));
+		for (const slot of web.missing.slice(0, 6))
+			assert.ok(native.warnings[0].includes('(0x' + slot.toString(16).toUpperCase()
+			                                               .padStart(2, '0') + ')'));
+	});
+}
+
+test('importFont knows every code page the page suggests, as os64-font import does', async function () {
+	const html = fs.readFileSync(path.join(path.dirname(new URL(import.meta.url).pathname),
+	                                       '..', 'page.html'), 'utf8');
+	const names = Array.from(html.matchAll(/<option value="([^"]+)">/g), m => m[1]);
+	assert.ok(names.length >= 10);
+	for (const codepage of names) {
+		const native = native_import('raw.pf', lat0_table, { codepage });
+		const web = await web_import('raw.pf', lat0_table, { codepage });
+		assert.equal(web.error, null, codepage);
+		assert.ok(web.table.equals(native.table), 'the tables differ for ' + codepage);
+		assert.deepEqual(web.warnings, native.warnings);
+	}
+});
+
+test('importFont sends the formats only os64-font import reads to it, by name', async function () {
+	const cases = [
+		{ file: '5x8.pcf.gz', bytes: fs.readFileSync('/usr/share/fonts/X11/misc/5x8.pcf.gz'),
+		  said: /^5x8\.pcf\.gz: a gzip-compressed PCF font, which this page cannot read\. Convert it with os64-font import first/ },
+		{ file: 'mono.ttf', bytes: fs.readFileSync('/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf'),
+		  said: /^mono\.ttf: a TrueType or OpenType font, which this page cannot read/ },
+		{ file: 'a.bdf', bytes: Buffer.from('STARTFONT 2.1\n'), said: /^a\.bdf: a BDF font, which/ },
+		{ file: 'notes.txt', bytes: Buffer.from('hello'),
+		  said: /^notes\.txt: not a font this page reads \(it starts with 68 65 6C 6C\): .* os64-font import also reads BDF/ },
+	];
+	for (const c of cases) {
+		const web = await web_import(c.file, c.bytes);
+		assert.equal(web.table, null);
+		assert.match(web.error, c.said);
+	}
+});
+
+test('cp437 is what iconv makes of code page 437, with its graphic characters', async function () {
+	const characters = await support.call_engine(page, 'cp437');
+	const bytes = Buffer.from(Array.from({ length: 256 }, (_, i) => i));
+	const words = execFileSync('iconv', ['-f', 'CP437', '-t', 'UTF-32BE'], { input: bytes });
+	for (let slot = 0x20; slot < 256; slot++)
+		if (slot !== 0x7F)
+			assert.equal(characters[slot], words.readUInt32BE(slot * 4), 'slot ' + slot);
+	assert.deepEqual([characters[0], characters[1], characters[0x1F], characters[0x7F]],
+	                 [0, 0x263A, 0x25BC, 0x2302]);
 });

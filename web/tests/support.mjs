@@ -92,9 +92,10 @@ export async function open_page(browser, url, before, ...before_args) {
 	return page;
 }
 
-// Runs a native program in a folder.
-export function run(program, args, folder) {
-	const result = spawnSync(program, args, { cwd: folder, encoding: 'latin1' });
+// Runs a native program in a folder.  Its output is read as Latin-1
+// unless encoding says otherwise.
+export function run(program, args, folder, encoding = 'latin1') {
+	const result = spawnSync(program, args, { cwd: folder, encoding: encoding });
 	return { status: result.status, out: result.stdout, err: result.stderr };
 }
 
@@ -133,32 +134,44 @@ export function sample_image(size, font_offset) {
 	return image;
 }
 
-// Calls a window.os64 function in the page with Buffers, passed both ways
-// as base64, and returns its result with Uint8Arrays as Buffers.
+// Calls a window.os64 function in the page and waits for its result.
+// Buffers, in the arguments and in the result, pass both ways as base64;
+// they come back as Buffers.
 export async function call_engine(page, name, ...args) {
-	const result = await page.evaluate(function (name, args) {
-		const decode = text => Uint8Array.from(atob(text), c => c.charCodeAt(0));
-		const encode = function (bytes) {
-			let text = '';
-			for (let i = 0; i < bytes.length; i += 0x8000)
-				text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-			return { base64: btoa(text) };
-		};
-		const convert = function (value) {
-			if (value instanceof Uint8Array)
-				return encode(value);
+	const encode = function (value) {
+		if (value instanceof Uint8Array)
+			return { base64: Buffer.from(value).toString('base64') };
+		if (value !== null && typeof value === 'object' && !Array.isArray(value))
+			return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, encode(v)]));
+		return value;
+	};
+	const result = await page.evaluate(async function (name, args) {
+		const decode = function (value) {
+			if (value !== null && typeof value === 'object' && 'base64' in value)
+				return Uint8Array.from(atob(value.base64), c => c.charCodeAt(0));
 			if (value !== null && typeof value === 'object' && !Array.isArray(value))
-				return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, convert(v)]));
+				return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, decode(v)]));
 			return value;
 		};
-		return convert(window.os64[name](...args.map(decode)));
-	}, name, args.map(bytes => Buffer.from(bytes).toString('base64')));
-	const convert = function (value) {
+		const encode = function (value) {
+			if (value instanceof Uint8Array) {
+				let text = '';
+				for (let i = 0; i < value.length; i += 0x8000)
+					text += String.fromCharCode.apply(null, value.subarray(i, i + 0x8000));
+				return { base64: btoa(text) };
+			}
+			if (value !== null && typeof value === 'object' && !Array.isArray(value))
+				return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, encode(v)]));
+			return value;
+		};
+		return encode(await window.os64[name](...args.map(decode)));
+	}, name, args.map(encode));
+	const decode = function (value) {
 		if (value !== null && typeof value === 'object' && 'base64' in value)
 			return Buffer.from(value.base64, 'base64');
 		if (value !== null && typeof value === 'object' && !Array.isArray(value))
-			return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, convert(v)]));
+			return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, decode(v)]));
 		return value;
 	};
-	return convert(result);
+	return decode(result);
 }

@@ -1,38 +1,26 @@
 // The font step's one way from a file to a font table.  read_font_file
-// takes the File the user chose or dropped and returns { font, note }: the
-// bytes to patch with and a sentence about them.  It takes what the
-// patcher takes, a raw table of at most 2048 bytes copied as it is, and
-// throws an Error that says what is wrong with anything else.  Reading
-// other font formats belongs here.
+// takes the bytes and name of the file the user chose or dropped, and the
+// options of os64.importFont, and returns { font, note, warnings, missing }:
+// the bytes to patch with, a sentence about them, the warnings of the
+// import and the slots of the characters the font lacks.  It throws an
+// Error that says what is wrong with a file it cannot take.
+//
+// Every font goes through os64.importFont, as os64-font import would
+// make a table of it.  The one exception is a raw table shorter than 2048
+// bytes, which os64-fontpatch takes as it is and the page does too.
 
-// Files that are fonts or pictures, but not yet a table, start like this.
-const font_file_kinds = [
-	{ magic: [0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A], what: 'a PNG picture' },
-	{ magic: [0x72, 0xB5, 0x4A, 0x86], what: 'a PSF2 console font' },
-	{ magic: [0x1F, 0x8B, 0x08], what: 'a gzip-compressed file' },
-];
-
-function starts_with(bytes, magic) {
-	return bytes.length >= magic.length && magic.every((b, i) => bytes[i] === b);
-}
-
-async function read_font_file(file) {
-	const bytes = new Uint8Array(await file.arrayBuffer());
-	const convert = 'This page takes raw .pf font tables; os64-font import makes one from ' +
-	                'a PSF console font or a PNG glyph sheet.';
-	for (const kind of font_file_kinds)
-		if (starts_with(bytes, kind.magic))
-			throw new Error(file.name + ' is ' + kind.what + ', not a font table. ' + convert);
-	if (bytes.length > 2048)
-		throw new Error(file.name + ': ' + bytes.length + ' bytes, more than the 2048 of a ' +
-		                'font table. ' + convert);
-	if (bytes.length === 0)
-		throw new Error(file.name + ' is empty: patching with it would change nothing ' +
-		                'but the checksum.');
-	const glyphs = Math.floor(bytes.length / 8);
-	let note = file.name + ': ' + bytes.length + ' bytes, a complete font table.';
-	if (bytes.length < 2048)
-		note = file.name + ': ' + bytes.length + ' bytes, ' + glyphs + ' whole glyph' +
-		       (glyphs === 1 ? '' : 's') + '; the rest of the built-in font stays as it is.';
-	return { font: bytes, note: note };
+async function read_font_file(bytes, name, options) {
+	if (bytes.length > 0 && bytes.length < 2048 && /\.pf$/i.test(name)) {
+		const glyphs = Math.floor(bytes.length / 8);
+		return { font: bytes, warnings: [], missing: [],
+		         note: name + ': ' + bytes.length + ' bytes, ' + glyphs + ' whole glyph' +
+		               (glyphs === 1 ? '' : 's') + ', a part of a font table. It replaces ' +
+		               'that many bytes at the start of the built-in font, as it is: the ' +
+		               'code page and the missing characters do not apply to it.' };
+	}
+	const result = await os64.importFont(bytes, name, options);
+	if (result.error !== null)
+		throw new Error(result.error);
+	return { font: result.table, note: result.description + '.', warnings: result.warnings,
+	         missing: result.missing };
 }

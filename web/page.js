@@ -14,15 +14,24 @@
 
 	// What the page holds: where the image came from ('folder', 'file' or
 	// 'sample'), the folder's handle, the image as last read, its built-in
-	// font or null, and the chosen font.
+	// font or null, the font file chosen ({ bytes, name }), the font made
+	// of it ({ bytes, missing, filled }), and the number of the latest
+	// import, whose result alone counts.
 	const state = {
 		source: null,
 		folder: null,
 		image: null,
 		builtin: null,
+		font_file: null,
 		font: null,
+		imports: 0,
+		importing: Promise.resolve(),
 		busy: false,
 	};
+
+	// The slot of every character a font table draws, the lowest where
+	// code page 437 has a character twice; set once the engine is ready.
+	let slot_of = null;
 
 	const can_use_folders = typeof window.showDirectoryPicker === 'function';
 
@@ -63,11 +72,13 @@
 	// ---- Drawing --------------------------------------------------------
 
 	const glyph_scale = 3;
-	const cell = 8 * glyph_scale + 1;
+	const glyph_size = 8 * glyph_scale;
+	const cell = glyph_size + 1;
 	const ink = '#1a1a1a';
 	const paper = '#ffffff';
 	const grid = '#c8c8c8';
 	const marked = '#a4161a';
+	const marked_paper = '#fbe3e4';
 
 	function draw_glyph(context, table, code, x, y) {
 		for (let row = 0; row < 8; row++) {
@@ -79,25 +90,34 @@
 		}
 	}
 
-	// Draws the 256 glyphs as 16 rows of 16, in character-code order, with
-	// a grid between them.  A table shorter than 2048 bytes has its missing
-	// glyphs left empty.
-	function draw_table(canvas, table, label) {
+	function count(n, one, many) {
+		return n + ' ' + (n === 1 ? one : many);
+	}
+
+	// Draws the 256 glyphs as 16 rows of 16, in slot order, with a grid
+	// between them.  The cells of the characters the font lacks (a Set of
+	// slots) are tinted and framed in red, and what they hold, taken from
+	// another font, is drawn in red.
+	function draw_table(canvas, table, label, missing) {
 		const size = 16 * cell + 1;
 		canvas.width = size;
 		canvas.height = size;
 		const context = canvas.getContext('2d');
 		context.fillStyle = grid;
 		context.fillRect(0, 0, size, size);
-		const full = new Uint8Array(2048);
-		full.set(table.subarray(0, 2048));
 		for (let code = 0; code < 256; code++) {
 			const x = 1 + (code % 16) * cell;
 			const y = 1 + Math.floor(code / 16) * cell;
-			context.fillStyle = paper;
-			context.fillRect(x, y, cell - 1, cell - 1);
-			context.fillStyle = ink;
-			draw_glyph(context, full, code, x, y);
+			const lacking = missing.has(code);
+			context.fillStyle = lacking ? marked_paper : paper;
+			context.fillRect(x, y, glyph_size, glyph_size);
+			if (lacking) {
+				context.strokeStyle = marked;
+				context.lineWidth = 2;
+				context.strokeRect(x + 1, y + 1, glyph_size - 2, glyph_size - 2);
+			}
+			context.fillStyle = lacking ? marked : ink;
+			draw_glyph(context, table, code, x, y);
 		}
 		canvas.setAttribute('aria-label', label);
 	}
@@ -108,30 +128,57 @@
 		canvas.setAttribute('aria-label', label);
 	}
 
-	// Draws text one character a glyph, as the menu would.  The slots of
-	// printable ASCII hold the same characters in every font; any other
-	// character is drawn as an outlined box.
-	function draw_text(canvas, table, text) {
-		const characters = Array.from(text);
-		const width = Math.max(characters.length, 1) * 8 * glyph_scale;
+	// "U+00E9 é", as os64-font names a character.
+	function character_name(code) {
+		return 'U+' + code.toString(16).toUpperCase().padStart(4, '0') + ' ' +
+		       String.fromCodePoint(code);
+	}
+
+	// The distinct characters of a list, named and joined.
+	function character_list(codes) {
+		return Array.from(new Set(codes), character_name).join(', ');
+	}
+
+	// Draws text one character a glyph, as the menu would: each character
+	// with the glyph of its slot in code page 437.  A character the font
+	// lacks (missing, a Set of slots) is drawn in red and underlined; one
+	// code page 437 lacks is drawn as a red box, as os64-font show draws it.
+	// Returns the characters of each kind.
+	function draw_text(canvas, table, text, missing, what) {
+		const characters = Array.from(text, c => c.codePointAt(0));
+		const width = Math.max(characters.length, 1) * glyph_size;
 		canvas.width = width;
-		canvas.height = 8 * glyph_scale;
+		canvas.height = glyph_size + 6;
 		const context = canvas.getContext('2d');
 		context.fillStyle = paper;
 		context.fillRect(0, 0, width, canvas.height);
-		characters.forEach(function (character, i) {
-			const code = character.codePointAt(0);
-			const x = i * 8 * glyph_scale;
-			if (code >= 0x20 && code <= 0x7E) {
-				context.fillStyle = ink;
-				draw_glyph(context, table, code, x, 0);
-			} else {
+		const lacking = [];
+		const unknown = [];
+		characters.forEach(function (code, i) {
+			const x = i * glyph_size;
+			const slot = slot_of.get(code);
+			if (slot === undefined) {
+				unknown.push(code);
 				context.strokeStyle = marked;
 				context.lineWidth = 2;
-				context.strokeRect(x + 3, 3, 8 * glyph_scale - 6, 8 * glyph_scale - 6);
+				context.strokeRect(x + 3, 3, glyph_size - 6, glyph_size - 6);
+				return;
+			}
+			const lacks = missing.has(slot);
+			context.fillStyle = lacks ? marked : ink;
+			draw_glyph(context, table, slot, x, 0);
+			if (lacks) {
+				lacking.push(code);
+				context.fillRect(x + 1, glyph_size + 2, glyph_size - 2, 3);
 			}
 		});
-		canvas.setAttribute('aria-label', '"' + text + '" set in this font');
+		let label = '"' + text + '" set in ' + what;
+		if (lacking.length > 0)
+			label += '; underlined, as the font lacks them: ' + character_list(lacking);
+		if (unknown.length > 0)
+			label += '; drawn as boxes, as code page 437 lacks them: ' + character_list(unknown);
+		canvas.setAttribute('aria-label', label);
+		return { lacking: lacking, unknown: unknown };
 	}
 
 	// The table the menu shows after the patch: the new font over the start
@@ -146,21 +193,41 @@
 
 	function redraw_fonts() {
 		const text = $('sample-text').value;
+		const none = new Set();
+		let sample = null;
 		if (state.builtin !== null) {
-			draw_table($('builtin-table'), state.builtin, 'The 256 glyphs of the built-in font');
-			draw_text($('builtin-text'), state.builtin, text);
+			draw_table($('builtin-table'), state.builtin, 'The 256 glyphs of the built-in font',
+			           none);
+			sample = draw_text($('builtin-text'), state.builtin, text, none, 'the built-in font');
 		} else {
 			clear_canvas($('builtin-table'), 'No built-in font to show');
 			clear_canvas($('builtin-text'), '');
 		}
 		if (state.font !== null) {
 			const table = new_table();
-			draw_table($('new-table'), table, 'The 256 glyphs of the new font');
-			draw_text($('new-text'), table, text);
+			const missing = new Set(state.font.missing);
+			let label = 'The 256 glyphs of the new font';
+			if (missing.size > 0)
+				label += '; the ' + count(missing.size, 'character', 'characters') +
+				         ' it lacks are framed in red' +
+				         (state.font.filled ? ' and hold the built-in font\'s glyphs'
+				                            : ' and left empty');
+			draw_table($('new-table'), table, label, missing);
+			sample = draw_text($('new-text'), table, text, missing, 'the new font');
 		} else {
 			clear_canvas($('new-table'), 'No font chosen yet');
 			clear_canvas($('new-text'), '');
 		}
+		const lines = [];
+		if (sample !== null && sample.lacking.length > 0)
+			lines.push('The new font lacks ' + character_list(sample.lacking) + ' of the ' +
+			           'sample text, underlined in red' + (state.font.filled
+			                   ? ': it is drawn with the built-in font\'s glyph.'
+			                   : ': the menu shows a blank there.'));
+		if (sample !== null && sample.unknown.length > 0)
+			lines.push('Code page 437 lacks ' + character_list(sample.unknown) + ', drawn as ' +
+			           'a red box: the menu cannot show it.');
+		$('sample-status').textContent = lines.join(' ');
 	}
 
 	// ---- The check panel --------------------------------------------------
@@ -211,6 +278,7 @@
 			    'the first patch kept.'], 'error');
 		show_check(image, where + ', as read.');
 		redraw_fonts();
+		import_font();
 	}
 
 	// After a patch the page holds the patched image and goes on showing
@@ -273,25 +341,71 @@
 			return;
 		}
 		state.folder = null;
-		state.font = { bytes: sample.font, name: 'sample.pf' };
-		say('font-status', 'sample.pf: the sample font, 2048 bytes. It draws its letters ' +
-		    'plain where the sample image draws them bold.');
+		state.font_file = { bytes: sample.font, name: 'sample.pf' };
 		$('patch').textContent = 'Patch the sample image';
 		image_loaded('sample', sample.image, 'The sample image');
 	}
 
 	// ---- Step 2: the font ---------------------------------------------------
 
-	async function take_font(file) {
+	// Makes the new font of the chosen file with the options as they stand,
+	// and shows it.  An import that a later one overtakes is dropped.  The
+	// patch waits for the latest one.
+	function import_font() {
+		state.importing = run_import();
+		return state.importing;
+	}
+
+	async function run_import() {
+		if (state.font_file === null)
+			return;
+		const ticket = ++state.imports;
+		const codepage = $('codepage').value.trim();
+		const fill = $('fill').checked ? state.builtin : null;
+		const file = state.font_file;
+		let input = null;
+		let failure = null;
 		try {
-			const input = await read_font_file(file);
-			state.font = { bytes: input.font, name: file.name };
-			say('font-status', input.note);
+			input = await read_font_file(file.bytes, file.name,
+			                             { codepage: codepage, fill: fill,
+			                               fillName: 'the built-in font' });
 		} catch (error) {
+			failure = describe_failure(error);
+		}
+		if (ticket !== state.imports)
+			return;
+		if (failure !== null) {
 			state.font = null;
-			say('font-status', describe_failure(error), 'error');
+			const lines = [failure];
+			if (codepage !== '')
+				lines.push('The code page is "' + codepage + '". Empty the field for a font ' +
+				           'that names its characters, or choose a code page from its list.');
+			say('font-status', lines, 'error');
+		} else {
+			state.font = { bytes: input.font, missing: input.missing, filled: fill !== null };
+			const lines = [input.note];
+			if (file.name === 'sample.pf' && state.source === 'sample')
+				lines.push('The sample font draws its letters plain where the sample image ' +
+				           'draws them bold.');
+			if (input.missing.length > 0 && $('fill').checked && state.builtin === null)
+				lines.push('There is no built-in font to take the missing characters from ' +
+				           'yet: load the card\'s image first.');
+			say('font-status', lines.concat(input.warnings.map(w => 'Warning: ' + w + '.')));
 		}
 		redraw_fonts();
+	}
+
+	async function take_font(file) {
+		let bytes;
+		try {
+			bytes = new Uint8Array(await file.arrayBuffer());
+		} catch (error) {
+			say('font-status', 'Could not read ' + file.name + ': ' + describe_failure(error),
+			    'error');
+			return;
+		}
+		state.font_file = { bytes: bytes, name: file.name };
+		await import_font();
 	}
 
 	function watch_drop_zone(zone) {
@@ -494,14 +608,18 @@
 			    ' first, or try the sample image.', 'error');
 			return;
 		}
-		if (state.font === null) {
-			say('patch-status', 'Choose a font file first.', 'error');
-			return;
-		}
 		state.busy = true;
 		$('patch').disabled = true;
-		say('patch-status', 'Patching…');
 		try {
+			await state.importing;
+			if (state.font === null) {
+				say('patch-status', state.font_file === null
+				        ? 'Choose a font file first.'
+				        : 'The font chosen could not be made into a font table; step 2 ' +
+				          'says why.', 'error');
+				return;
+			}
+			say('patch-status', 'Patching…');
 			if (state.source === 'folder')
 				await patch_in_folder(state.folder, state.font.bytes);
 			else
@@ -536,18 +654,26 @@
 		// page, and everything chosen so far with it.
 		document.addEventListener('dragover', event => event.preventDefault());
 		document.addEventListener('drop', event => event.preventDefault());
+		$('codepage').addEventListener('change', import_font);
+		$('fill').addEventListener('change', import_font);
 		$('sample-text').addEventListener('input', redraw_fonts);
 		$('patch').addEventListener('click', patch);
 		redraw_fonts();
 	}
 
-	const controls = ['choose-folder', 'open-image', 'try-sample', 'open-font', 'patch'];
+	const controls = ['choose-folder', 'open-image', 'try-sample', 'open-font', 'codepage',
+	                  'fill', 'patch'];
 	for (const id of controls)
 		$(id).disabled = true;
 	os64.ready.then(function () {
 		for (const id of controls)
 			$(id).disabled = false;
 		say('engine-status', []);
+		slot_of = new Map();
+		os64.cp437().forEach(function (code, slot) {
+			if (slot > 0 && !slot_of.has(code))
+				slot_of.set(code, slot);
+		});
 		start();
 		document.documentElement.dataset.ready = 'true';
 	}, function (error) {

@@ -88,13 +88,15 @@ async function card_files(page, card) {
 	return Object.fromEntries(Object.entries(files).map(([k, v]) => [k, Buffer.from(v, 'base64')]));
 }
 
-// Chooses the folder and the font, patches, and returns what the page
-// says in the end.
-async function patch_card(page) {
-	await page.click('#choose-folder');
-	await page.waitForSelector('#image-status p');
-	await (await page.$('#open-font')).uploadFile(font_path);
-	await page.waitForSelector('#font-status p');
+// Chooses the folder and the font, unless font is null, patches, and
+// returns what the page says in the end.
+async function patch_card(page, font = font_path) {
+	if (font !== null) {
+		await page.click('#choose-folder');
+		await page.waitForSelector('#image-status p');
+		await (await page.$('#open-font')).uploadFile(font);
+		await page.waitForSelector('#font-status p');
+	}
 	await page.click('#patch');
 	await page.waitForSelector('#patch-status p.good, #patch-status p.error');
 	return page.$eval('#patch-status', box => box.innerText);
@@ -197,8 +199,50 @@ test('the sample button shows the whole flow, by keyboard, and fits at 200% zoom
 	          'the page scrolls sideways at 200% zoom');
 });
 
+test('a console font is imported by character, its missing characters marked and filled', async function () {
+	// What the command-line tools make of the same font and image, with
+	// the missing characters taken from the image's own font.
+	const run_folder = support.scratch_folder();
+	const font = '/usr/share/consolefonts/lat0-08.psf.gz';
+	fs.writeFileSync(path.join(run_folder, 'OS64.v64'), demo.image);
+	const steps = [[support.font_tool, 'extract', 'OS64.v64', 'builtin.pf'],
+	               [support.font_tool, 'import', '--fill', 'builtin.pf', font, 'new.pf'],
+	               [support.fontpatch, 'new.pf']];
+	for (const [program, ...args] of steps)
+		assert.equal(support.run(program, args, run_folder).status, 0);
+	const expected = fs.readFileSync(path.join(run_folder, 'OS64.v64'));
+	fs.rmSync(run_folder, { recursive: true });
+
+	const page = await open_with_card('unicode', { 'OS64.v64': demo.image });
+	await page.click('#choose-folder');
+	await page.waitForSelector('#image-status p.good');
+	await page.$eval('#sample-text', e => { e.value = '\u263Ae'; });
+	await (await page.$('#open-font')).uploadFile(font);
+	await page.waitForFunction(() => /lat0-08/.test(document.querySelector('#font-status').innerText));
+	assert.match(await page.$eval('#font-status', e => e.innerText),
+	             /^lat0-08\.psf\.gz: PSF1 font, gzip-compressed, .* placed by its Unicode table\.\n+Warning: lat0-08\.psf\.gz lacks 67 of the 255 .*U\+263A ☺ \(0x01\).*; they were taken from the built-in font\.$/);
+	assert.match(await page.$eval('#sample-status', e => e.textContent), /^The new font lacks U\+263A ☺ of/);
+	// In red: the mark under ☺, and the frame of its cell in the table;
+	// neither under e, nor around the cell of A.
+	const colours = await page.evaluate(function () {
+		const pixel = (id, x, y) => Array.from(document.getElementById(id).getContext('2d')
+		                                       .getImageData(x, y, 1, 1).data.slice(0, 3));
+		const cell = 25;
+		return [pixel('new-text', 12, 27), pixel('new-text', 36, 27),
+		        pixel('new-table', 1 + cell + 1, 2), pixel('new-table', 1 + cell, 1 + 4 * cell + 1)];
+	});
+	assert.deepEqual(colours, [[164, 22, 26], [255, 255, 255], [164, 22, 26], [255, 255, 255]]);
+	assert.match(await patch_card(page, null), /^Done\./);
+	assert.ok((await card_files(page, 'unicode'))['OS64.v64'].equals(expected),
+	          'OS64.v64 differs from what the command-line tools make');
+
+	// Without the built-in font's help the slots stay empty.
+	await page.click('#fill');
+	await page.waitForFunction(() => /slots are empty/.test(document.querySelector('#font-status').innerText));
+});
+
 test('no request leaves the page', function () {
-	assert.ok(pages.length >= 5);
+	assert.ok(pages.length >= 6);
 	for (const page of pages) {
 		assert.deepEqual(page.requests.filter(url => !url.startsWith('blob:')), [server.url]);
 		assert.deepEqual(page.failures, []);

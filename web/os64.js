@@ -166,6 +166,9 @@
 	// the bytes, or a string that says what was wrong, in os64-font's words
 	// where the browser's error allows.
 	async function gunzip(bytes) {
+		if (typeof DecompressionStream !== 'function')
+			return 'gzip-compressed, and this browser cannot uncompress it; uncompress ' +
+			       'the file first (gunzip), or use a newer browser';
 		const reader = new Blob([bytes]).stream()
 		        .pipeThrough(new DecompressionStream('gzip')).getReader();
 		const parts = [];

@@ -376,9 +376,9 @@
 			return;
 		if (failure !== null) {
 			state.font = null;
-			const lines = [failure];
-			if (codepage !== '')
-				lines.push('The code page is "' + codepage + '". Empty the field for a font ' +
+			const lines = [failure + '.'];
+			if (codepage !== '' && (failure.includes('--codepage') || failure.includes(codepage)))
+				lines.push('The code page field says "' + codepage + '". Empty it for a font ' +
 				           'that names its characters, or choose a code page from its list.');
 			say('font-status', lines, 'error');
 		} else {
@@ -387,10 +387,11 @@
 			if (file.name === 'sample.pf' && state.source === 'sample')
 				lines.push('The sample font draws its letters plain where the sample image ' +
 				           'draws them bold.');
+			lines.push(...input.warnings.map(warning => 'Warning: ' + warning + '.'));
 			if (input.missing.length > 0 && $('fill').checked && state.builtin === null)
 				lines.push('There is no built-in font to take the missing characters from ' +
 				           'yet: load the card\'s image first.');
-			say('font-status', lines.concat(input.warnings.map(w => 'Warning: ' + w + '.')));
+			say('font-status', lines);
 		}
 		redraw_fonts();
 	}
@@ -654,7 +655,15 @@
 		// page, and everything chosen so far with it.
 		document.addEventListener('dragover', event => event.preventDefault());
 		document.addEventListener('drop', event => event.preventDefault());
+		// A name typed is taken when the field is left or Enter pressed; one
+		// picked from the list, or the field emptied, at once.
 		$('codepage').addEventListener('change', import_font);
+		$('codepage').addEventListener('input', function (event) {
+			const value = event.target.value.trim();
+			const listed = Array.from($('codepages').options, option => option.value);
+			if (value === '' || listed.includes(value))
+				import_font();
+		});
 		$('fill').addEventListener('change', import_font);
 		$('sample-text').addEventListener('input', redraw_fonts);
 		$('patch').addEventListener('click', patch);

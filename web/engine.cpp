@@ -11,7 +11,6 @@
 #include "font_codepage.h"
 #include "font_import.h"
 #include "font_patch.h"
-#include "font_psf.h"
 #include "font_sheet.h"
 #include "font_table.h"
 #include "image_check.h"
@@ -72,7 +71,8 @@ static const font_magic freetype_fonts[] = {
 static const char* freetype_kind(const byte_buffer& data)
 {
 	for (const font_magic& magic : freetype_fonts)
-		if (data.size() >= magic.length && std::memcmp(data.data(), magic.bytes, magic.length) == 0)
+		if (data.size() >= magic.length &&
+		    std::memcmp(data.data(), magic.bytes, magic.length) == 0)
 			return magic.kind;
 	if (data.size() >= 6 && data[0] == 0 && (data[1] == 2 || data[1] == 3) &&
 	    (data[2] | data[3] << 8 | data[4] << 16 | (std::uint32_t)data[5] << 24) == data.size())
@@ -116,8 +116,9 @@ static char* import_reply(bool ok, const import_result& font, const std::string&
 	words[0] = (std::uint32_t)font.missing.size();
 	for (std::size_t i = 0; i < font.missing.size(); i++)
 		words[1 + i] = font.missing[i];
-	std::string warning =
-	        font.missing.empty() ? "" : missing_warning(name, font.missing, fill != nullptr ? fill_name : nullptr);
+	std::string warning;
+	if (!font.missing.empty())
+		warning = missing_warning(name, font.missing, fill != nullptr ? fill_name : nullptr);
 	return messages_block({"", warning, name + ": " + describe_import(font)});
 }
 

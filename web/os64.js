@@ -206,10 +206,60 @@
 		return { width: view.getUint32(16), height: view.getUint32(20) };
 	}
 
+	function new_canvas(width, height) {
+		if (typeof OffscreenCanvas === 'function')
+			return new OffscreenCanvas(width, height);
+		const canvas = document.createElement('canvas');
+		canvas.width = width;
+		canvas.height = height;
+		return canvas;
+	}
+
+	// The pixels of a bitmap as they are stored, read back through a WebGL
+	// texture, which keeps them as uploaded.  Returns null where WebGL is
+	// missing or the bitmap is larger than its textures can be.
+	function webgl_pixels(bitmap) {
+		const gl = new_canvas(1, 1).getContext('webgl');
+		if (gl === null || Math.max(bitmap.width, bitmap.height) >
+		                   gl.getParameter(gl.MAX_TEXTURE_SIZE))
+			return null;
+		try {
+			gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
+			gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
+			const texture = gl.createTexture();
+			gl.bindTexture(gl.TEXTURE_2D, texture);
+			gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
+			gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
+			gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D,
+			                        texture, 0);
+			if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE)
+				return null;
+			const pixels = new Uint8Array(bitmap.width * bitmap.height * 4);
+			gl.readPixels(0, 0, bitmap.width, bitmap.height, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+			return gl.getError() === gl.NO_ERROR ? pixels : null;
+		} finally {
+			const lose = gl.getExtension('WEBGL_lose_context');
+			if (lose !== null)
+				lose.loseContext();
+		}
+	}
+
+	// The pixels of a bitmap through a 2D canvas, which stores them with
+	// premultiplied alpha: exact where a pixel is opaque or fully
+	// transparent, off by rounding where it is partly transparent.
+	function canvas_pixels(bitmap) {
+		const context = new_canvas(bitmap.width, bitmap.height)
+		        .getContext('2d', { willReadFrequently: true });
+		context.drawImage(bitmap, 0, 0);
+		const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+		return new Uint8Array(pixels.buffer, pixels.byteOffset, pixels.length);
+	}
+
 	// Has the browser decode a PNG to 8-bit RGBA pixels as they are stored:
 	// no colour space conversion and no premultiplied alpha, as libpng
 	// gives them to os64-font.  Returns { rgba, width, height }, or a string
-	// that says what was wrong.
+	// that says what was wrong.  WebGL reads them back exactly; a 2D canvas,
+	// where WebGL is missing, only where they are not partly transparent.
 	async function decode_png(bytes) {
 		let bitmap;
 		try {
@@ -219,22 +269,12 @@
 		} catch (error) {
 			return 'damaged PNG image: the browser cannot decode it';
 		}
-		const width = bitmap.width;
-		const height = bitmap.height;
-		let canvas;
-		if (typeof OffscreenCanvas === 'function') {
-			canvas = new OffscreenCanvas(width, height);
-		} else {
-			canvas = document.createElement('canvas');
-			canvas.width = width;
-			canvas.height = height;
+		try {
+			return { rgba: webgl_pixels(bitmap) || canvas_pixels(bitmap),
+			         width: bitmap.width, height: bitmap.height };
+		} finally {
+			bitmap.close();
 		}
-		const context = canvas.getContext('2d', { willReadFrequently: true });
-		context.drawImage(bitmap, 0, 0);
-		bitmap.close();
-		const pixels = context.getImageData(0, 0, width, height).data;
-		return { rgba: new Uint8Array(pixels.buffer, pixels.byteOffset, pixels.length),
-		         width: width, height: height };
 	}
 
 	// What importFont returns for a failure.

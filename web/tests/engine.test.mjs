@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
-import { gunzipSync, gzipSync } from 'node:zlib';
+import { deflateSync, gunzipSync, gzipSync } from 'node:zlib';
 
 import * as support from './support.mjs';
 
@@ -198,12 +198,40 @@ const sheet = (function () {
 	return png;
 })();
 
+// A sheet of 128x128 RGBA pixels of every colour and every degree of
+// transparency, as a PNG: what the browser decodes must be the stored
+// values, with no premultiplied alpha.
+function rgba_sheet() {
+	const crc32 = bytes => ~bytes.reduce(function (crc, b) {
+		crc ^= b;
+		for (let k = 0; k < 8; k++)
+			crc = crc & 1 ? 0xEDB88320 ^ (crc >>> 1) : crc >>> 1;
+		return crc;
+	}, ~0) >>> 0;
+	const chunk = function (type, data) {
+		const out = Buffer.alloc(data.length + 12);
+		out.writeUInt32BE(data.length);
+		out.write(type, 4);
+		data.copy(out, 8);
+		out.writeUInt32BE(crc32(out.subarray(4, 8 + data.length)), 8 + data.length);
+		return out;
+	};
+	const rows = support.filler(128 * (1 + 128 * 4), 5);
+	for (let y = 0; y < 128; y++)
+		rows[y * (1 + 128 * 4)] = 0;
+	const header = Buffer.from([0, 0, 0, 128, 0, 0, 0, 128, 8, 6, 0, 0, 0]);
+	return Buffer.concat([Buffer.from([0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A]),
+	                      chunk('IHDR', header), chunk('IDAT', deflateSync(rows)),
+	                      chunk('IEND', Buffer.alloc(0))]);
+}
+
 const import_cases = [
 	{ file: 'lat0-08.psf.gz', bytes: lat0 },
 	{ file: 'lat0-08.psf', bytes: gunzipSync(lat0) },
 	{ file: 'cp850-8x8.psf.gz', bytes: cp850 },
 	{ file: 'cp850-8x8.psf.gz', bytes: cp850, codepage: 'cp850' },
 	{ file: 'sheet.png', bytes: sheet },
+	{ file: 'rgba.png', bytes: rgba_sheet() },
 	{ file: 'raw.pf', bytes: lat0_table, codepage: 'koi8-r' },
 	{ file: 'lat0-08.psf.gz', bytes: lat0, fill: demo.font },
 	{ file: 'lat0-08.psf.gz', bytes: lat0, fill: demo.font.subarray(0, 100) },

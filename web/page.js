@@ -208,10 +208,10 @@
 			const missing = new Set(state.font.missing);
 			let label = 'The 256 glyphs of the new font';
 			if (missing.size > 0)
-				label += '; the ' + count(missing.size, 'character', 'characters') +
-				         ' it lacks are framed in red' +
-				         (state.font.filled ? ' and hold the built-in font\'s glyphs'
-				                            : ' and left empty');
+				label += '; ' + count(missing.size, 'character', 'characters') +
+				         ' it lacks, framed in red, ' +
+				         (state.font.filled ? 'with the built-in font\'s glyphs'
+				                            : 'left empty');
 			draw_table($('new-table'), table, label, missing);
 			sample = draw_text($('new-text'), table, text, missing, 'the new font');
 		} else {
@@ -222,8 +222,8 @@
 		if (sample !== null && sample.lacking.length > 0)
 			lines.push('The new font lacks ' + character_list(sample.lacking) + ' of the ' +
 			           'sample text, underlined in red' + (state.font.filled
-			                   ? ': it is drawn with the built-in font\'s glyph.'
-			                   : ': the menu shows a blank there.'));
+			                   ? ' and drawn with the built-in font\'s glyphs.'
+			                   : ': the menu shows a blank for each.'));
 		if (sample !== null && sample.unknown.length > 0)
 			lines.push('Code page 437 lacks ' + character_list(sample.unknown) + ', drawn as ' +
 			           'a red box: the menu cannot show it.');

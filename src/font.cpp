@@ -3,8 +3,9 @@
 // line, keeps the unpatched image as "OS64.bak", and refreshes the image's
 // boot checksum.
 //
-// Every failure prints one line beginning "error: " and ends the run with
-// exit status 1.  Nothing on disk changes until the patched image has been
+// Every failure prints a line beginning "error: ", followed by a second
+// one where the reason is worth telling, and ends the run with exit
+// status 1.  Nothing on disk changes until the patched image has been
 // written in full to a temporary file beside the image and synced; the
 // backup and the move into place follow, each in one atomic step.
 #include "boot_checksum.h"
@@ -145,6 +146,12 @@ int main(int argc, char** argv)
 	std::uint32_t offset = 0;
 	if (!find_font_signature(image, image_length, &offset)) {
 		std::puts("error: internal font not found (already patched?)");
+		// An image in another byte order is never patched, and the guess
+		// above would send its owner the wrong way: say what it is.
+		std::string explanation = byte_order_explanation(
+		        image_name, detect_byte_order(image, image_length), "to be patched");
+		if (!explanation.empty())
+			std::printf("error: %s\n", explanation.c_str());
 		return 1;
 	}
 	if (font_length > image_length - offset) {

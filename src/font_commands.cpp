@@ -171,8 +171,16 @@ int extract_command(const char* image_path, const char* output, bool force)
 		return 1;
 	std::uint32_t offset = 0;
 	if (!locate_font_signature(image.data(), (std::uint32_t)image.size(), &offset)) {
-		report_error(std::string(image_path) +
-		             ": the built-in font is not in it (already patched?)");
+		// In another byte order the font is not found either, for a
+		// reason other than a patch.
+		std::string explanation = byte_order_explanation(
+		        image_path, detect_byte_order(image.data(), image.size()), "to be searched");
+		if (!explanation.empty())
+			report_error(std::string(image_path) + ": the built-in font is not found: " +
+			             explanation);
+		else
+			report_error(std::string(image_path) +
+			             ": the built-in font is not in it (already patched?)");
 		return 1;
 	}
 	if (image.size() - offset < font_table_size) {
@@ -213,6 +221,31 @@ int check_command(const char* image_path)
 	std::uint64_t size = 0;
 	if (!open_input(image_path, &image, &size))
 		return 1;
+
+	// The header and boot code come first; the stream is then at the start
+	// of the data region, where the checksum computation begins.  Of an
+	// image too short to have them, what there is is read for its first
+	// word.
+	std::uint8_t header[boot_region_start];
+	std::size_t header_length = size < sizeof header ? (std::size_t)size : sizeof header;
+	int error = read_exactly(image, header, header_length);
+	if (error != 0) {
+		std::fclose(image);
+		report_error(std::string("cannot read ") + image_path + ": " +
+		             platform_error_text(error));
+		return 1;
+	}
+
+	// In another byte order every word of the image stands elsewhere, so a
+	// checksum computed over it would say nothing: name the order instead.
+	std::string explanation = byte_order_explanation(
+	        image_path, detect_byte_order(header, header_length), "to be checked");
+	if (!explanation.empty()) {
+		std::fclose(image);
+		report_error(explanation);
+		return 1;
+	}
+
 	if (!boot_checksum_size_ok(size)) {
 		std::fclose(image);
 		std::string what = std::string(image_path) + ": " + std::to_string(size) + " bytes";
@@ -225,20 +258,12 @@ int check_command(const char* image_path)
 		return 1;
 	}
 
-	// The header and boot code come first; the stream is then at the start
-	// of the data region, where the checksum computation begins.
-	std::uint8_t header[boot_region_start];
-	errno = 0;
-	int error = 0;
-	if (std::fread(header, 1, sizeof header, image) != sizeof header)
-		error = std::ferror(image) ? (errno != 0 ? errno : EIO) : error_unexpected_end;
 	std::uint64_t after_header = size - boot_region_start;
 	std::uint32_t file_left =
 	        after_header > 0xFFFFFFFFu ? 0xFFFFFFFFu : (std::uint32_t)after_header;
 	std::uint32_t word_1 = 0;
 	std::uint32_t word_2 = 0;
-	if (error == 0)
-		error = compute_boot_checksum(image, file_left, &word_1, &word_2);
+	error = compute_boot_checksum(image, file_left, &word_1, &word_2);
 	std::fclose(image);
 	if (error != 0) {
 		report_error(std::string("cannot read ") + image_path + ": " +

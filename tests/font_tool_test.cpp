@@ -656,6 +656,37 @@ TEST_F(FontTool, CheckRefusesImagesWithoutAChecksum)
 	               {"empty.v64", "odd.v64", "tiny.v64"});
 }
 
+// An image stored in another byte order is named as such: check computes
+// nothing over it, and extract does not guess that it was patched.
+TEST_F(FontTool, CheckAndExtractNameAnImageInAnotherByteOrder)
+{
+	make_demo();
+	const bytes image = get("OS64.v64");
+	const struct {
+		std::size_t group; // the bytes of each group of this many are reversed
+		const char* stored;
+	} orders[] = {
+		{2, "byte-swapped (it begins 37 80 40 12)"},
+		{4, "little-endian (it begins 40 12 37 80)"},
+	};
+	for (const auto& order : orders) {
+		SCOPED_TRACE(order.stored);
+		bytes stored = image;
+		for (std::size_t i = 0; i + order.group <= stored.size(); i += order.group)
+			std::reverse(stored.begin() + (std::ptrdiff_t)i,
+			             stored.begin() + (std::ptrdiff_t)(i + order.group));
+		put("OS64.v64", stored);
+		std::string needs = std::string(" is stored ") + order.stored +
+		                    " and must be in big-endian (80 37 12 40) order to be ";
+		expect_refused({"check", "OS64.v64"}, "OS64.v64" + needs + "checked",
+		               {"OS64.v64", "demo.pf"});
+		expect_refused({"extract", "OS64.v64", "out.pf"},
+		               "OS64.v64: the built-in font is not found: OS64.v64" + needs + "searched",
+		               {"OS64.v64", "demo.pf"});
+		EXPECT_EQ(get("OS64.v64"), stored);
+	}
+}
+
 // The whole workflow, as the README shows it
 
 TEST_F(FontTool, FromConsoleFontToCheckedImage)

@@ -1,5 +1,6 @@
 // The built-in 8x8 font of the cartridge menu: its signature, the search for
-// it in an image, and its replacement by a user's font.
+// it in an image, and its replacement by a user's font; and the byte order
+// of an image, in which the search fails when it is not big-endian.
 #ifndef OS64_FONT_TABLE_H
 #define OS64_FONT_TABLE_H
 

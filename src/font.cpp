@@ -3,8 +3,9 @@
 // line, keeps the unpatched image as "OS64.bak", and refreshes the image's
 // boot checksum.
 //
-// Every failure prints one line beginning "error: " and ends the run with
-// exit status 1.  Nothing on disk changes until the patched image has been
+// Every failure prints a line beginning "error: ", followed by a second
+// one where the reason is worth telling, and ends the run with exit
+// status 1.  Nothing on disk changes until the patched image has been
 // written in full to a temporary file beside the image and synced; the
 // backup and the move into place follow, each in one atomic step.
 #include "boot_checksum.h"

@@ -227,6 +227,31 @@ int check_command(const char* image_path)
 	std::uint64_t size = 0;
 	if (!open_input(image_path, &image, &size))
 		return 1;
+
+	// The header and boot code come first; the stream is then at the start
+	// of the data region, where the checksum computation begins.  Of an
+	// image too short to have them, what there is is read for its first
+	// word.
+	std::uint8_t header[boot_region_start];
+	std::size_t header_length = size < sizeof header ? (std::size_t)size : sizeof header;
+	int error = read_exactly(image, header, header_length);
+	if (error != 0) {
+		std::fclose(image);
+		report_error(std::string("cannot read ") + image_path + ": " +
+		             platform_error_text(error));
+		return 1;
+	}
+
+	// In another byte order every word of the image stands elsewhere, so a
+	// checksum computed over it would say nothing: name the order instead.
+	std::string explanation = byte_order_explanation(
+	        image_path, detect_byte_order(header, header_length), "to be checked");
+	if (!explanation.empty()) {
+		std::fclose(image);
+		report_error(explanation);
+		return 1;
+	}
+
 	std::string problem = check_size_problem(size);
 	if (!problem.empty()) {
 		std::fclose(image);
@@ -234,20 +259,12 @@ int check_command(const char* image_path)
 		return 1;
 	}
 
-	// The header and boot code come first; the stream is then at the start
-	// of the data region, where the checksum computation begins.
-	std::uint8_t header[boot_region_start];
-	errno = 0;
-	int error = 0;
-	if (std::fread(header, 1, sizeof header, image) != sizeof header)
-		error = std::ferror(image) ? (errno != 0 ? errno : EIO) : error_unexpected_end;
 	std::uint64_t after_header = size - boot_region_start;
 	std::uint32_t file_left =
 	        after_header > 0xFFFFFFFFu ? 0xFFFFFFFFu : (std::uint32_t)after_header;
 	std::uint32_t word_1 = 0;
 	std::uint32_t word_2 = 0;
-	if (error == 0)
-		error = compute_boot_checksum(image, file_left, &word_1, &word_2);
+	error = compute_boot_checksum(image, file_left, &word_1, &word_2);
 	std::fclose(image);
 	if (error != 0) {
 		report_error(std::string("cannot read ") + image_path + ": " +

@@ -19,9 +19,14 @@ std::string font_size_problem(std::uint64_t size)
 	return size > font_table_size ? "new font is too large!" : "";
 }
 
-std::string font_not_found_problem(const std::uint8_t*, std::uint32_t)
+std::string font_not_found_problem(const std::uint8_t* image, std::uint32_t image_length)
 {
-	return "internal font not found (already patched?)";
+	// An image in another byte order is never patched, and the guess would
+	// send its owner the wrong way: say what it is.
+	std::string explanation = byte_order_explanation(
+	        "OS64.v64", detect_byte_order(image, image_length), "to be patched");
+	return "internal font not found (already patched?)" +
+	       (explanation.empty() ? std::string() : "\n" + explanation);
 }
 
 std::string font_fit_problem(std::uint32_t offset, std::uint32_t font_length,
@@ -66,8 +71,15 @@ std::string find_builtin_font(const std::uint8_t* image, std::uint64_t image_len
                               std::uint32_t* offset)
 {
 	if (image_length > max_image_size ||
-	    !locate_font_signature(image, (std::uint32_t)image_length, offset))
+	    !locate_font_signature(image, (std::uint32_t)image_length, offset)) {
+		// In another byte order the font is not found either, for a reason
+		// other than a patch.
+		std::string explanation = byte_order_explanation(
+		        "it", detect_byte_order(image, (std::size_t)image_length), "to be searched");
+		if (!explanation.empty())
+			return "the built-in font is not found: " + explanation;
 		return "the built-in font is not in it (already patched?)";
+	}
 	if (image_length - *offset < font_table_size) {
 		char message[160];
 		std::snprintf(message, sizeof message,

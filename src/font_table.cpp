@@ -1,5 +1,5 @@
-// Finding the built-in font in an image by its first 32 bytes, and copying
-// a new font over it.
+// Finding the built-in font in an image by its first 32 bytes, copying a
+// new font over it, and telling an image stored in another byte order.
 #include "font_table.h"
 
 #include <cstdio>
@@ -58,4 +58,35 @@ void replace_font(std::uint8_t* image, std::uint32_t offset, const std::uint8_t*
 {
 	if (font_length > 0)
 		std::memcpy(image + offset, font_bytes, font_length);
+}
+
+byte_order detect_byte_order(const std::uint8_t* image, std::size_t image_length)
+{
+	if (image_length < 4)
+		return byte_order::unknown;
+	std::uint32_t first = (std::uint32_t)image[0] << 24 | (std::uint32_t)image[1] << 16 |
+	                      (std::uint32_t)image[2] << 8 | (std::uint32_t)image[3];
+	switch (first) {
+	case 0x80371240:
+		return byte_order::big_endian;
+	case 0x37804012:
+		return byte_order::byte_swapped;
+	case 0x40123780:
+		return byte_order::little_endian;
+	default:
+		return byte_order::unknown;
+	}
+}
+
+std::string byte_order_explanation(const std::string& image_name, byte_order order,
+                                   const std::string& purpose)
+{
+	const char* stored = nullptr;
+	if (order == byte_order::byte_swapped)
+		stored = " is stored byte-swapped (it begins 37 80 40 12)";
+	else if (order == byte_order::little_endian)
+		stored = " is stored little-endian (it begins 40 12 37 80)";
+	else
+		return std::string();
+	return image_name + stored + " and must be in big-endian (80 37 12 40) order " + purpose;
 }

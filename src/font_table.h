@@ -1,10 +1,12 @@
 // The built-in 8x8 font of the cartridge menu: its signature, the search for
-// it in an image, and its replacement by a user's font.
+// it in an image, and its replacement by a user's font; and the byte order
+// of an image, in which the search fails when it is not big-endian.
 #ifndef OS64_FONT_TABLE_H
 #define OS64_FONT_TABLE_H
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Size of a complete font table: 256 glyphs of 8 rows, one byte a row.
 constexpr std::uint32_t font_table_size = 2048;
@@ -29,5 +31,28 @@ bool find_font_signature(const std::uint8_t* image, std::uint32_t image_length,
 // caller has checked that they fit inside the image.
 void replace_font(std::uint8_t* image, std::uint32_t offset, const std::uint8_t* font_bytes,
                   std::uint32_t font_length);
+
+// The order an image's bytes are stored in, told by its first word.  The
+// console reads images big-endian, where that word is 80 37 12 40; images
+// also circulate with each pair of bytes swapped (37 80 40 12) and with
+// each word's four bytes reversed (40 12 37 80).  The built-in font is
+// found, and the boot checksum computed, only in the big-endian order.
+enum class byte_order {
+	big_endian,
+	byte_swapped,
+	little_endian,
+	unknown, // any other first word, or fewer than four bytes
+};
+
+byte_order detect_byte_order(const std::uint8_t* image, std::size_t image_length);
+
+// For an image stored byte-swapped or little-endian, the sentence that
+// says so and what it needs, to follow a failure to find or check
+// something in it:
+// "OS64.v64 is stored byte-swapped (it begins 37 80 40 12) and must be in
+// big-endian (80 37 12 40) order to be patched", with purpose "to be
+// patched".  For the other orders it is empty.
+std::string byte_order_explanation(const std::string& image_name, byte_order order,
+                                   const std::string& purpose);
 
 #endif

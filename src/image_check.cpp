@@ -3,6 +3,7 @@
 
 #include "boot_checksum.h"
 #include "crc32.h"
+#include "font_table.h"
 
 void check_header(const std::uint8_t* header, std::uint32_t computed_1,
                   std::uint32_t computed_2, image_check* check)
@@ -30,7 +31,12 @@ std::string check_size_problem(std::uint64_t size)
 
 std::string check_image(const std::uint8_t* image, std::uint64_t size, image_check* check)
 {
-	std::string problem = check_size_problem(size);
+	// In another byte order every word stands elsewhere, and a checksum
+	// computed over it would say nothing.
+	std::string problem = byte_order_explanation(
+	        "the image", detect_byte_order(image, (std::size_t)size), "to be checked");
+	if (problem.empty())
+		problem = check_size_problem(size);
 	if (!problem.empty())
 		return problem;
 	std::uint32_t word_1 = 0;

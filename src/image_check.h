@@ -31,8 +31,9 @@ void check_header(const std::uint8_t* header, std::uint32_t computed_1,
 // it after the image's name and ": "; empty when it has one.
 std::string check_size_problem(std::uint64_t size);
 
-// Checks a whole image held in memory.  Returns check_size_problem(size),
-// filling in *check only when that is empty.
+// Checks a whole image held in memory.  Returns why it cannot be checked
+// (an image in another byte order, or check_size_problem(size)), filling
+// in *check only when there is no such reason.
 std::string check_image(const std::uint8_t* image, std::uint64_t size, image_check* check);
 
 #endif

@@ -138,6 +138,10 @@ static const char check_help[] =
         "90BB6CB5, and warns when it is not: this checksum is only valid for that\n"
         "boot code.\n"
         "\n"
+        "IMAGE must be stored in the big-endian order the console reads, beginning\n"
+        "80 37 12 40.  An image stored byte-swapped (37 80 40 12) or little-endian\n"
+        "(40 12 37 80) is named as such, and nothing is computed over it.\n"
+        "\n"
         "Exit status: 0 when the checksums match, 1 when they do not or on an error.\n";
 
 // The options a command takes.

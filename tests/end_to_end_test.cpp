@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -328,6 +329,58 @@ TEST_F(PatchRun, DemoImageIsPatched)
 	std::rename(path("demo.pf").c_str(), path("f.pf").c_str());
 	expect_complete_patch(image, get("f.pf"), 0x2F3D1);
 }
+
+// ---- Images stored in another byte order ----------------------------------
+
+// An image stored in another byte order, and the line the run adds to the
+// usual one when it finds no font in it.
+struct stored_order {
+	const char* name;
+	std::size_t group; // the bytes of each group of this many are reversed
+	const char* explanation;
+};
+
+// Test names and failures show the order by its name.
+void PrintTo(const stored_order& order, std::ostream* out)
+{
+	*out << order.name;
+}
+
+class StoredOrder : public PatchRun, public ::testing::WithParamInterface<stored_order> {};
+
+// The demo image holds the built-in font, but with its bytes moved the
+// search cannot find it.  The run says so as always, names the order and
+// changes nothing.
+TEST_P(StoredOrder, ImageIsNamedAndLeftAlone)
+{
+	program_result made = run_program(folder, {OS64_MAKE_DEMO_PATH, "OS64.v64", "demo.pf"});
+	ASSERT_EQ(made.status, 0) << made.err;
+	bytes stored = get("OS64.v64");
+	ASSERT_EQ(stored.size() % 4, 0u);
+	for (std::size_t i = 0; i < stored.size(); i += GetParam().group)
+		std::reverse(stored.begin() + (std::ptrdiff_t)i,
+		             stored.begin() + (std::ptrdiff_t)(i + GetParam().group));
+	put("OS64.v64", stored);
+	program_result r = run({"demo.pf"});
+	EXPECT_EQ(r.out, run_start(stored.size(), "demo.pf", 2048) +
+	                     "error: internal font not found (already patched?)\n" +
+	                     GetParam().explanation);
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, 1);
+	EXPECT_EQ(get("OS64.v64"), stored);
+	EXPECT_EQ(files(), (std::vector<std::string>{"OS64.v64", "demo.pf"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Patcher, StoredOrder,
+        ::testing::Values(
+                stored_order{"byte_swapped", 2,
+                             "error: OS64.v64 is stored byte-swapped (it begins 37 80 40 12) "
+                             "and must be in big-endian (80 37 12 40) order to be patched\n"},
+                stored_order{"little_endian", 4,
+                             "error: OS64.v64 is stored little-endian (it begins 40 12 37 80) "
+                             "and must be in big-endian (80 37 12 40) order to be patched\n"}),
+        [](const ::testing::TestParamInfo<stored_order>& info) { return std::string(info.param.name); });
 
 
 // ---- Arguments as cmd.exe and a POSIX shell hand them over ----------------

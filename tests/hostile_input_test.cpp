@@ -175,20 +175,21 @@ TEST_F(HostileInput, BackupThatCannotBeABackup)
 {
 	write_file(path("OS64.v64"), image);
 	write_file(path("f.pf"), font);
+	// Each maker returns 0 once it has made its kind of file.
 	struct kind {
 		const char* reason;
-		void (*make)(const std::string& path);
+		int (*make)(const std::string& path);
 	};
 	const kind kinds[] = {
-		{"it is empty", [](const std::string& p) { write_file(p, bytes()); }},
-		{"Is a directory", [](const std::string& p) { mkdir(p.c_str(), 0755); }},
-		{"Not a regular file", [](const std::string& p) { mkfifo(p.c_str(), 0644); }},
+		{"it is empty", [](const std::string& p) { write_file(p, bytes()); return 0; }},
+		{"Is a directory", [](const std::string& p) { return mkdir(p.c_str(), 0755); }},
+		{"Not a regular file", [](const std::string& p) { return mkfifo(p.c_str(), 0644); }},
 		{"No such file or directory",
-		 [](const std::string& p) { (void)symlink("gone.bak", p.c_str()); }},
+		 [](const std::string& p) { return symlink("gone.bak", p.c_str()); }},
 	};
 	for (const kind& k : kinds) {
 		SCOPED_TRACE(k.reason);
-		k.make(path("OS64.bak"));
+		ASSERT_EQ(k.make(path("OS64.bak")), 0);
 		expect_refused({"f.pf"}, up_to_backup() +
 		                             "error: backup error\nerror: OS64.bak holds no image to "
 		                             "keep as the backup (" +

@@ -237,7 +237,7 @@
 		const check = os64.checkImage(image);
 		if (check.error !== null) {
 			$('check-result').hidden = true;
-			$('check-subject').textContent = subject + ' It has no boot checksum to check: ' +
+			$('check-subject').textContent = subject + ' It cannot be checked: ' +
 			                                 check.error + '.';
 			return check;
 		}

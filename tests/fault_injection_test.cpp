@@ -288,6 +288,32 @@ protected:
 
 	// The calls of a clean run on the files involved, leaving out those that
 	// the scenario fails every time.
+	// Runs the patcher in a fresh folder with the action (a fault or a
+	// signal) aimed at the point's call, and returns the folder.  Under the
+	// sanitizers the runtime maps memory of its own, not always the same
+	// number of times, so a memory call's count can shift between runs;
+	// a run in which the counted call is not the one of the clean run is
+	// made again, a few times, before the caller's check fails on it.
+	std::string run_at(const call_point& point, const std::string& action, program_result* r,
+	                   std::vector<syscall_record>* calls) const
+	{
+		for (int attempt = 1;; attempt++) {
+			std::string folder = prepare_folder();
+			*r = run_traced(folder,
+			                point.name + ":" + action + ":when=" +
+			                        std::to_string(point.occurrence),
+			                calls);
+			// The end of the run has no file to its name.
+			bool landed = std::any_of(calls->begin(), calls->end(), [&](const syscall_record& c) {
+				return c.name == point.name && c.occurrence == point.occurrence &&
+				       (c.target == point.target || point.name == "exit_group");
+			});
+			if (landed || attempt == 5)
+				return folder;
+			remove_folder(folder);
+		}
+	}
+
 	std::vector<call_point> enumerate_points() const
 	{
 		std::string folder = prepare_folder();
@@ -553,12 +579,9 @@ TEST_P(EveryCall, FailsWithoutLosingAnything)
 	for (const call_point& point : points) {
 		for (const std::string& error : errors_for(point)) {
 			SCOPED_TRACE(describe(point) + " failing with " + error);
-			std::string folder = prepare_folder();
 			std::vector<syscall_record> calls;
-			program_result r = run_traced(
-			    folder,
-			    point.name + ":error=" + error + ":when=" + std::to_string(point.occurrence),
-			    &calls);
+			program_result r;
+			std::string folder = run_at(point, "error=" + error, &r, &calls);
 			auto hit = std::find_if(calls.begin(), calls.end(), [&](const syscall_record& c) {
 				return c.name == point.name && c.occurrence == point.occurrence;
 			});
@@ -606,10 +629,9 @@ TEST_P(EveryCall, SurvivesBeingKilledAtAnyCall)
 	unsigned killed = 0;
 	for (const call_point& point : points) {
 		SCOPED_TRACE("killed at " + describe(point));
-		std::string folder = prepare_folder();
 		std::vector<syscall_record> calls;
-		program_result r = run_traced(
-		    folder, point.name + ":signal=KILL:when=" + std::to_string(point.occurrence), &calls);
+		program_result r;
+		std::string folder = run_at(point, "signal=KILL", &r, &calls);
 		ASSERT_FALSE(calls.empty());
 		const syscall_record& last = calls.back();
 		ASSERT_TRUE(last.name == point.name && last.occurrence == point.occurrence &&

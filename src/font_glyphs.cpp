@@ -10,6 +10,21 @@
 // How many of the missing characters the report names one by one.
 static const std::size_t missing_named = 6;
 
+glyph_bitmap cell_glyph(const std::uint8_t* bits, unsigned width, unsigned height)
+{
+	unsigned row_bytes = (width + 7) / 8;
+	glyph_bitmap glyph;
+	glyph.top = (int)height;
+	glyph.width = width;
+	glyph.height = height;
+	glyph.advance = width;
+	glyph.pixels.resize(width * height);
+	for (unsigned y = 0; y < height; y++)
+		for (unsigned x = 0; x < width; x++)
+			glyph.pixels[y * width + x] = (bits[y * row_bytes + x / 8] >> (7 - x % 8)) & 1;
+	return glyph;
+}
+
 glyph_source table_source(const std::uint8_t* table, const std::string& kind)
 {
 	glyph_source source;
@@ -17,17 +32,7 @@ glyph_source table_source(const std::uint8_t* table, const std::string& kind)
 	source.glyph_count = font_glyph_count;
 	source.ascent = font_cell;
 	for (unsigned slot = 0; slot < font_glyph_count; slot++) {
-		glyph_bitmap glyph;
-		glyph.top = font_cell;
-		glyph.width = font_cell;
-		glyph.height = font_cell;
-		glyph.advance = font_cell;
-		glyph.pixels.resize(font_cell * font_cell);
-		for (unsigned row = 0; row < font_cell; row++)
-			for (unsigned column = 0; column < font_cell; column++)
-				glyph.pixels[row * font_cell + column] =
-				        (table[slot * font_glyph_bytes + row] >> (7 - column)) & 1;
-		source.glyphs.push_back(glyph);
+		source.glyphs.push_back(cell_glyph(table + slot * font_glyph_bytes, font_cell, font_cell));
 		source.codes.emplace_back(slot, slot);
 	}
 	return source;

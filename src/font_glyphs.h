@@ -54,6 +54,11 @@ struct glyph_source {
 	bool scalable = false;    // other sizes can be rendered
 };
 
+// A glyph of a cell font: width x height pixels packed a row at a time,
+// each row padded to whole bytes, the most significant bit leftmost, with
+// the top of the cell at the font's ascent.
+glyph_bitmap cell_glyph(const std::uint8_t* bits, unsigned width, unsigned height);
+
 // Reads a complete font table: 256 glyphs of 8x8 in slot order.
 glyph_source table_source(const std::uint8_t* table, const std::string& kind);
 

@@ -113,19 +113,10 @@ static bool read_psf_glyphs(const byte_buffer& data, std::uint64_t start, std::u
 	source->glyph_count = (unsigned)count;
 	source->ascent = (int)height;
 	source->descent = 0;
-	source->glyphs.resize((std::size_t)count);
-	for (std::uint64_t g = 0; g < count; g++) {
-		const std::uint8_t* bits = &data[(std::size_t)(start + g * glyph_bytes)];
-		glyph_bitmap& glyph = source->glyphs[(std::size_t)g];
-		glyph.top = (int)height;
-		glyph.width = width;
-		glyph.height = height;
-		glyph.advance = width;
-		glyph.pixels.resize(width * height);
-		for (unsigned y = 0; y < height; y++)
-			for (unsigned x = 0; x < width; x++)
-				glyph.pixels[y * width + x] = (bits[y * row_bytes + x / 8] >> (7 - x % 8)) & 1;
-	}
+	source->glyphs.reserve((std::size_t)count);
+	for (std::uint64_t g = 0; g < count; g++)
+		source->glyphs.push_back(
+		        cell_glyph(&data[(std::size_t)(start + g * glyph_bytes)], width, height));
 
 	if (!table) {
 		for (unsigned slot = 0; slot < count && slot < font_glyph_count; slot++)

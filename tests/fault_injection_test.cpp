@@ -215,6 +215,10 @@ protected:
 		strace = find_strace();
 		if (strace.empty())
 			GTEST_SKIP() << "strace is not installed; .ci/run installs it";
+		// strace works through ptrace, which some machines deny.
+		program_result probe = run_program("/", {strace, "-f", "-o", "/dev/null", "true"});
+		if (probe.status != 0)
+			GTEST_SKIP() << "strace cannot trace a program here: " << probe.err;
 		original = sample_image(GetParam().image_size, GetParam().font_offset, 11);
 		font = sample_filler(2048, 12);
 		if (GetParam().existing_backup)

@@ -17,7 +17,7 @@ start)
 	program=$4
 	if [ ! -f "$program" ]; then
 		echo "$program is missing: build the Windows program first" \
-		     "(cmake --workflow --preset windows)" >&2
+		     "(cmake --workflow --preset windows or windows64)" >&2
 		exit 1
 	fi
 	mkdir -p "$WINEPREFIX"

@@ -1,6 +1,9 @@
 // Unit tests of map_file_copy, which brings large images into memory: the
 // mapping must hold exactly the file's bytes, keep changes to itself, and
 // refuse what it cannot bring in whole so that the caller reads the file.
+// And of write_changed_copy, which copies such a file and writes only what
+// changed over it.
+#include "font_files.h"
 #include "platform.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +113,44 @@ TEST(MapFileCopy, SizeBeyondTheEndOfTheFileIsRefused)
 		GTEST_SKIP() << "this platform reads images instead of mapping them";
 	EXPECT_NE(error, 0);
 	EXPECT_EQ(mapped, nullptr);
+}
+
+// Wherever the file differs from the bytes given beside the change, or is
+// shorter, the copy must not stand: the bytes given are written instead.
+TEST(WriteChangedCopy, LeavesExactlyTheBytesGiven)
+{
+	const std::size_t size = 0x50000, offset = 0x2F7F1, count = 2048;
+	const struct {
+		const char* what;
+		std::size_t differs_at;
+		std::size_t file_size;
+	} cases[] = {
+		{"the file as given", 0, size},
+		{"the first byte of the page the change starts in differs", 0x2F000, size},
+		{"the byte before the change differs", offset - 1, size},
+		{"the last byte of the page the change ends in differs", 0x2FFFF, size},
+		{"the file is shorter", 0, size - 100},
+	};
+	for (const auto& c : cases) {
+		SCOPED_TRACE(c.what);
+		bytes data = random_bytes(size, 3);
+		bytes in_file(data.begin(), data.begin() + (std::ptrdiff_t)c.file_size);
+		temp_file file(in_file);
+		for (std::size_t i = offset; i < offset + count; i++)
+			data[i] ^= 0x5A;
+		data[c.differs_at] ^= c.differs_at != 0 ? 0xFF : 0;
+		std::FILE* original = std::fopen(file.path.c_str(), "rb");
+		ASSERT_NE(original, nullptr);
+		std::string temp_path;
+		const char* step = "";
+		EXPECT_EQ(write_changed_copy(file.path.c_str(), original, data.data(), size, offset,
+		                             count, &temp_path, &step),
+		          0);
+		std::fclose(original);
+		std::ifstream in(temp_path, std::ios::binary);
+		EXPECT_TRUE(bytes(std::istreambuf_iterator<char>(in), {}) == data);
+		std::remove(temp_path.c_str());
+	}
 }
 
 } // namespace

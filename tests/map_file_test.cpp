@@ -115,30 +115,21 @@ TEST(MapFileCopy, SizeBeyondTheEndOfTheFileIsRefused)
 	EXPECT_EQ(mapped, nullptr);
 }
 
-// Wherever the file differs from the bytes given beside the change, or is
-// shorter, the copy must not stand: the bytes given are written instead.
+// Where the file differs from the bytes given in the pages of the change,
+// or is shorter, the copy must not stand: the bytes given are written.
 TEST(WriteChangedCopy, LeavesExactlyTheBytesGiven)
 {
 	const std::size_t size = 0x50000, offset = 0x2F7F1, count = 2048;
-	const struct {
-		const char* what;
-		std::size_t differs_at;
-		std::size_t file_size;
-	} cases[] = {
-		{"the file as given", 0, size},
-		{"the first byte of the page the change starts in differs", 0x2F000, size},
-		{"the byte before the change differs", offset - 1, size},
-		{"the last byte of the page the change ends in differs", 0x2FFFF, size},
-		{"the file is shorter", 0, size - 100},
-	};
+	// Where the file differs from the bytes given (0 for nowhere), and its size.
+	const std::size_t cases[][2] = {
+		{0, size}, {0x2F000, size}, {offset - 1, size}, {0x2FFFF, size}, {0, size - 100}};
 	for (const auto& c : cases) {
-		SCOPED_TRACE(c.what);
+		SCOPED_TRACE("differs at " + std::to_string(c[0]) + ", size " + std::to_string(c[1]));
 		bytes data = random_bytes(size, 3);
-		bytes in_file(data.begin(), data.begin() + (std::ptrdiff_t)c.file_size);
-		temp_file file(in_file);
+		temp_file file(bytes(data.begin(), data.begin() + (std::ptrdiff_t)c[1]));
 		for (std::size_t i = offset; i < offset + count; i++)
 			data[i] ^= 0x5A;
-		data[c.differs_at] ^= c.differs_at != 0 ? 0xFF : 0;
+		data[c[0]] ^= c[0] != 0 ? 0xFF : 0;
 		std::FILE* original = std::fopen(file.path.c_str(), "rb");
 		ASSERT_NE(original, nullptr);
 		std::string temp_path;

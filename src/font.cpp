@@ -37,17 +37,23 @@ static const std::uint64_t map_threshold = 0x100000;
 // Brings all size bytes of an open file into memory and closes the file.
 // *bytes then points at them: in a private mapping of a large file, or else
 // in a new buffer held by *storage.  Returns 0, or the error that stopped
-// the read.
+// the read.  When the file is mapped and kept is given, the file stays open
+// in *kept: the patched image is then copied from it, since the mapping
+// shows the file's own bytes wherever the run has not written.
 //
 // Should another program cut the file short while the run uses a mapping,
 // touching the lost part raises SIGBUS.  That can only happen before the
 // patched image is written (the write itself fails with an error instead),
 // so nothing on disk has changed by then.
 static int read_whole_file(std::FILE* file, std::uint64_t size,
-                           std::unique_ptr<std::uint8_t[]>* storage, std::uint8_t** bytes)
+                           std::unique_ptr<std::uint8_t[]>* storage, std::uint8_t** bytes,
+                           std::FILE** kept)
 {
 	if (size >= map_threshold && map_file_copy(file, size, bytes) == 0) {
-		std::fclose(file);
+		if (kept != nullptr)
+			*kept = file;
+		else
+			std::fclose(file);
 		return 0;
 	}
 	// One spare byte keeps the allocation from being empty.
@@ -120,7 +126,8 @@ int main(int argc, char** argv)
 	std::printf("OS size: %d\n", (int)image_length);
 	std::unique_ptr<std::uint8_t[]> image_storage;
 	std::uint8_t* image = nullptr;
-	error = read_whole_file(file, image_length, &image_storage, &image);
+	std::FILE* mapped_image = nullptr;
+	error = read_whole_file(file, image_length, &image_storage, &image, &mapped_image);
 	if (error != 0) {
 		std::printf("error: could not read OS64.v64: %s\n", platform_error_text(error).c_str());
 		return 1;
@@ -148,7 +155,7 @@ int main(int argc, char** argv)
 	std::uint32_t font_length = (std::uint32_t)size;
 	std::unique_ptr<std::uint8_t[]> font_storage;
 	std::uint8_t* font = nullptr;
-	error = read_whole_file(file, font_length, &font_storage, &font);
+	error = read_whole_file(file, font_length, &font_storage, &font, nullptr);
 	if (error != 0) {
 		std::printf("error: could not read %s: %s\n", font_path, platform_error_text(error).c_str());
 		return 1;
@@ -168,7 +175,10 @@ int main(int argc, char** argv)
 
 	std::string temp_path;
 	const char* what = "";
-	error = write_temp_file(image_name, image, image_length, &temp_path, &what);
+	error = write_changed_copy(image_name, mapped_image, image, image_length, offset, font_length,
+	                           &temp_path, &what);
+	if (mapped_image != nullptr)
+		std::fclose(mapped_image);
 	if (error != 0) {
 		std::printf("error: could not %s the patched image %s: %s\n", what,
 		            temp_path.empty() ? "beside OS64.v64" : temp_path.c_str(),

@@ -228,13 +228,13 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 		              (unsigned long)GetCurrentProcessId(), attempt);
 		std::string name = std::string(target) + suffix;
 		std::wstring wide = widen(name.c_str());
-		int fd = _wopen(wide.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+		int fd = _wopen(wide.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY,
 		                _S_IREAD | _S_IWRITE);
 		if (fd < 0 && errno == EEXIST)
 			continue;
 		if (fd < 0)
 			return errno;
-		std::FILE* f = _fdopen(fd, "wb");
+		std::FILE* f = _fdopen(fd, "w+b");
 		if (f == nullptr) {
 			int error = errno;
 			_close(fd);
@@ -246,6 +246,12 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 		return 0;
 	}
 	return EEXIST;
+}
+
+int copy_file_contents(std::FILE*, std::FILE*, std::uint64_t)
+{
+	// Windows builds write files as they always have.
+	return error_no_kernel_copy;
 }
 
 int sync_stream(std::FILE* stream)
@@ -374,12 +380,12 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 		char suffix[48];
 		std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", (long)getpid(), attempt);
 		std::string name = std::string(target) + suffix;
-		int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+		int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 		if (fd < 0 && errno == EEXIST)
 			continue;
 		if (fd < 0)
 			return errno;
-		std::FILE* f = fdopen(fd, "wb");
+		std::FILE* f = fdopen(fd, "w+b");
 		if (f == nullptr) {
 			int error = errno;
 			close(fd);
@@ -391,6 +397,36 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 		return 0;
 	}
 	return EEXIST;
+}
+
+int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t length)
+{
+#if defined(__linux__)
+	// Explicit offsets leave the file positions alone, so that a caller
+	// falling back to writing starts where it would have anyway.
+	off64_t from_offset = 0;
+	off64_t to_offset = 0;
+	while ((std::uint64_t)to_offset < length) {
+		std::uint64_t left = length - (std::uint64_t)to_offset;
+		size_t chunk = left < 0x40000000 ? (size_t)left : 0x40000000;
+		ssize_t n = copy_file_range(fileno(from), &from_offset, fileno(to), &to_offset, chunk, 0);
+		// An old kernel, two file systems, or one that cannot copy these
+		// files: the caller writes instead.  So it does when a copy makes
+		// no progress, as at the end of a source that has shrunk.
+		if (n < 0 && (errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EINVAL))
+			return error_no_kernel_copy;
+		if (n < 0)
+			return errno;
+		if (n == 0)
+			return error_no_kernel_copy;
+	}
+	return 0;
+#else
+	(void)from;
+	(void)to;
+	(void)length;
+	return error_no_kernel_copy;
+#endif
 }
 
 int sync_stream(std::FILE* stream)

@@ -18,6 +18,10 @@ constexpr int error_not_regular_file = -1;
 // while it was being read.
 constexpr int error_unexpected_end = -2;
 
+// Returned by copy_file_contents when the platform or the file system
+// cannot copy between the two files inside the kernel.
+constexpr int error_no_kernel_copy = -3;
+
 // Called first thing in main.  On Windows it puts standard output and
 // standard error in binary mode, switches a console to UTF-8 output, and
 // replaces the arguments with their UTF-8 form, wildcard patterns expanded
@@ -34,10 +38,18 @@ std::string platform_error_text(int error);
 int open_regular_file(const char* path, bool update, std::FILE** stream,
                       std::uint64_t* size);
 
-// Creates a new, empty file for writing beside target (in the same folder),
-// under a name no other file has, and reports that name.
+// Creates a new, empty file for writing and reading back beside target (in
+// the same folder), under a name no other file has, and reports that name.
 int create_temp_file(const char* target, std::string* temp_path,
                      std::FILE** stream);
+
+// Copies the first length bytes of the file open as from to the start of
+// the file open as to, inside the kernel, so that the bytes never pass
+// through the program's memory.  Neither stream's position moves.  Returns
+// 0 once all of them are copied, error_no_kernel_copy when the platform or
+// the file system offers no such copy between these files (whatever it
+// copied is then to be written over), or the error that stopped the copy.
+int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t length);
 
 // Pushes everything written to the stream through to the disk.
 int sync_stream(std::FILE* stream);

@@ -20,6 +20,9 @@
 // mapping (mmap, then mincore and mprotect on the memory it returned, and
 // munmap when the mapping is given up) count as calls on the image, and a
 // fault in any of them must leave the run to read the image and complete.
+// A mapped image is copied into the temporary file by copy_file_range; a
+// failure that means the copy cannot be made here must leave the run to
+// write the whole image instead.
 #include "run_program.h"
 #include "sample_images.h"
 #include "syscall_trace.h"
@@ -29,6 +32,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <set>
@@ -152,7 +156,8 @@ int error_number(const std::string& name)
 	static const std::pair<const char*, int> known[] = {
 		{"EIO", EIO},       {"ENOSPC", ENOSPC}, {"EEXIST", EEXIST}, {"EINVAL", EINVAL},
 		{"EPERM", EPERM},   {"ENOMEM", ENOMEM}, {"ENODEV", ENODEV}, {"EAGAIN", EAGAIN},
-		{"EACCES", EACCES},
+		{"EACCES", EACCES}, {"ENOSYS", ENOSYS}, {"EXDEV", EXDEV},
+		{"EOPNOTSUPP", EOPNOTSUPP},
 	};
 	for (const auto& entry : known)
 		if (name == entry.first)
@@ -190,6 +195,18 @@ bool names_the_error(const program_result& r, const std::string& error)
 bool maps_the_image(const std::string& name)
 {
 	return name == "mmap" || name == "mincore" || name == "mprotect" || name == "munmap";
+}
+
+// The bytes the run wrote to its temporary file with write() after the call
+// at.
+unsigned long long written_to_temp_after(const std::vector<syscall_record>& calls,
+                                         std::vector<syscall_record>::const_iterator at)
+{
+	unsigned long long total = 0;
+	for (auto call = at; call != calls.end(); ++call)
+		if (call->name == "write" && call->target == temp_pattern)
+			total += std::strtoull(call->result.c_str(), nullptr, 10);
+	return total;
 }
 
 // Whether the run read the image with read() after the call at, and before
@@ -376,6 +393,11 @@ protected:
 		}
 		if (point.name == "munmap")
 			errors.push_back("EINVAL");
+		// The kernel's copy: a full disk, or no copy here at all, or one
+		// that makes no progress.
+		if (point.name == "copy_file_range")
+			errors.insert(errors.end(),
+			              {"ENOSPC", "ENOSYS", "EXDEV", "EOPNOTSUPP", "EINVAL", "retval=0"});
 		return errors;
 	}
 
@@ -567,6 +589,7 @@ void expect_the_usual_calls(const std::vector<call_point>& points, const scenari
 		if (s.mapping_refused_at == nullptr) {
 			EXPECT_TRUE(has("mincore", "OS64.v64"));
 			EXPECT_TRUE(has("mprotect", "OS64.v64"));
+			EXPECT_TRUE(has("copy_file_range", std::string("OS64.v64 -> ") + temp_pattern));
 		} else {
 			EXPECT_TRUE(has("munmap", "OS64.v64"));
 		}
@@ -585,7 +608,8 @@ TEST_P(EveryCall, FailsWithoutLosingAnything)
 			SCOPED_TRACE(describe(point) + " failing with " + error);
 			std::vector<syscall_record> calls;
 			program_result r;
-			std::string folder = run_at(point, "error=" + error, &r, &calls);
+			std::string action = error.find('=') != std::string::npos ? error : "error=" + error;
+			std::string folder = run_at(point, action, &r, &calls);
 			auto hit = std::find_if(calls.begin(), calls.end(), [&](const syscall_record& c) {
 				return c.name == point.name && c.occurrence == point.occurrence;
 			});
@@ -597,6 +621,13 @@ TEST_P(EveryCall, FailsWithoutLosingAnything)
 				EXPECT_EQ(r.status, 0) << "a failed mapping stopped the run:\n" << r.out << r.err;
 				EXPECT_TRUE(read_the_image_after(calls, hit))
 				    << "the run did not read the image after its mapping failed";
+			}
+			// Every answer but these two means the copy cannot be made here.
+			if (point.name == "copy_file_range" && error != "EIO" && error != "ENOSPC") {
+				EXPECT_EQ(r.status, 0) << "a copy that cannot be made stopped the run:\n"
+				                       << r.out << r.err;
+				EXPECT_EQ(written_to_temp_after(calls, hit), original.size())
+				    << "the run did not write the whole image after the copy failed";
 			}
 			if (r.status == 0) {
 				absorbed++;
@@ -684,12 +715,14 @@ TEST(StraceLog, FollowsFileDescriptorsAndPaths)
 	    "7 write(1, \"OS64.v64 found\\n\", 15) = 15\n"
 	    "7 openat(AT_FDCWD, \"OS64.v64.tmp-7-0\", O_WRONLY|O_CREAT|O_EXCL, 0666) = 4\n"
 	    "7 write(4, \"\\0\"..., 100) = -1 ENOSPC (No space left on device) (INJECTED)\n"
+	    "7 openat(AT_FDCWD, \"OS64.v64\", O_RDONLY) = 5\n"
+	    "7 copy_file_range(5, [0], 4, [0], 16, 0) = 16\n"
 	    "7 renameat2(AT_FDCWD, \"OS64.v64\", AT_FDCWD, \"OS64.bak\", RENAME_NOREPLACE) = 0\n"
 	    "7 rename(\"OS64.v64.tmp-7-0\", \"OS64.v64\") = ?\n"
 	    "7 +++ killed by SIGKILL +++\n";
 	std::vector<syscall_record> calls =
 	    parse_strace_log(log, {"OS64.v64", "OS64.bak", temp_pattern});
-	ASSERT_EQ(calls.size(), 11u);
+	ASSERT_EQ(calls.size(), 13u);
 	EXPECT_EQ(calls[1].target, "");
 	EXPECT_EQ(calls[3].target, "OS64.v64");
 	EXPECT_EQ(calls[4].name, "read");
@@ -701,9 +734,10 @@ TEST(StraceLog, FollowsFileDescriptorsAndPaths)
 	EXPECT_EQ(calls[8].target, temp_pattern);
 	EXPECT_TRUE(calls[8].injected);
 	EXPECT_FALSE(calls[7].injected);
-	EXPECT_EQ(calls[9].target, "OS64.v64 -> OS64.bak");
-	EXPECT_EQ(calls[10].target, std::string(temp_pattern) + " -> OS64.v64");
-	EXPECT_EQ(calls[10].result, "?");
+	EXPECT_EQ(calls[10].target, "OS64.v64 -> " + std::string(temp_pattern));
+	EXPECT_EQ(calls[11].target, "OS64.v64 -> OS64.bak");
+	EXPECT_EQ(calls[12].target, std::string(temp_pattern) + " -> OS64.v64");
+	EXPECT_EQ(calls[12].result, "?");
 }
 
 TEST(StraceLog, FollowsMappingsOfWatchedFiles)

@@ -1,6 +1,9 @@
 // Unit tests of map_file_copy, which brings large images into memory: the
 // mapping must hold exactly the file's bytes, keep changes to itself, and
 // refuse what it cannot bring in whole so that the caller reads the file.
+// And of write_changed_copy, which copies such a file and writes only what
+// changed over it.
+#include "font_files.h"
 #include "platform.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +113,35 @@ TEST(MapFileCopy, SizeBeyondTheEndOfTheFileIsRefused)
 		GTEST_SKIP() << "this platform reads images instead of mapping them";
 	EXPECT_NE(error, 0);
 	EXPECT_EQ(mapped, nullptr);
+}
+
+// Where the file differs from the bytes given in the pages of the change,
+// or is shorter, the copy must not stand: the bytes given are written.
+TEST(WriteChangedCopy, LeavesExactlyTheBytesGiven)
+{
+	const std::size_t size = 0x50000, offset = 0x2F7F1, count = 2048;
+	// Where the file differs from the bytes given (0 for nowhere), and its size.
+	const std::size_t cases[][2] = {
+		{0, size}, {0x2F000, size}, {offset - 1, size}, {0x2FFFF, size}, {0, size - 100}};
+	for (const auto& c : cases) {
+		SCOPED_TRACE("differs at " + std::to_string(c[0]) + ", size " + std::to_string(c[1]));
+		bytes data = random_bytes(size, 3);
+		temp_file file(bytes(data.begin(), data.begin() + (std::ptrdiff_t)c[1]));
+		for (std::size_t i = offset; i < offset + count; i++)
+			data[i] ^= 0x5A;
+		data[c[0]] ^= c[0] != 0 ? 0xFF : 0;
+		std::FILE* original = std::fopen(file.path.c_str(), "rb");
+		ASSERT_NE(original, nullptr);
+		std::string temp_path;
+		const char* step = "";
+		EXPECT_EQ(write_changed_copy(file.path.c_str(), original, data.data(), size, offset,
+		                             count, &temp_path, &step),
+		          0);
+		std::fclose(original);
+		std::ifstream in(temp_path, std::ios::binary);
+		EXPECT_TRUE(bytes(std::istreambuf_iterator<char>(in), {}) == data);
+		std::remove(temp_path.c_str());
+	}
 }
 
 } // namespace

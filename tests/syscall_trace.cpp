@@ -217,6 +217,10 @@ std::vector<syscall_record> parse_strace_log(const std::string& log, const watch
 			auto found = open_files.find(std::stol(arguments[0]));
 			if (found != open_files.end())
 				record.target = found->second;
+			// copy_file_range names the file it copies to third.
+			if (name == "copy_file_range" && arguments.size() >= 3 && is_number(arguments[2]) &&
+			    (found = open_files.find(std::stol(arguments[2]))) != open_files.end())
+				record.target += record.target.empty() ? found->second : " -> " + found->second;
 		} else {
 			for (const std::string& argument : arguments) {
 				if (argument.empty() || argument[0] != '"')

@@ -23,10 +23,10 @@ typedef std::vector<std::string> watched_names;
 
 // Every system call in the log, in order, with the files each one touches.
 // A call touches a file when it names the file as a path, works on a file
-// descriptor that a call on that path returned, maps that descriptor
-// (mmap's fifth argument), or names an address inside such a mapping (as
-// mincore, mprotect and munmap do), until the mapping is unmapped or
-// replaced.
+// descriptor that a call on that path returned (copy_file_range on two,
+// shown as "from -> to"), maps that descriptor (mmap's fifth argument), or
+// names an address inside such a mapping (as mincore, mprotect and munmap
+// do), until the mapping is unmapped or replaced.
 std::vector<syscall_record> parse_strace_log(const std::string& log, const watched_names& watched);
 
 // Looks for strace along PATH, or takes OS64_STRACE from the environment.

@@ -133,10 +133,14 @@ static std::string name_too_large(const glyph_source& source, const int glyph_of
 			continue;
 		const glyph_bitmap& g = glyph(slot);
 		int wide = right_of(slot) - std::min(g.left, 0);
-		if (widest < 0 || wide > most_wide)
-			most_wide = wide, widest = slot;
-		if (tallest < 0 || (int)g.height > most_tall)
-			most_tall = (int)g.height, tallest = slot;
+		if (widest < 0 || wide > most_wide) {
+			most_wide = wide;
+			widest = slot;
+		}
+		if (tallest < 0 || (int)g.height > most_tall) {
+			most_tall = (int)g.height;
+			tallest = slot;
+		}
 		if (leftmost < 0 || g.left < glyph(leftmost).left)
 			leftmost = slot;
 		if (rightmost < 0 || right_of(slot) > right_of(rightmost))

@@ -10,6 +10,9 @@
 
 	// The engine's WebAssembly, which the page carries gzip-compressed.
 	async function engine_binary() {
+		if (typeof DecompressionStream !== 'function')
+			throw new Error('this browser cannot unpack it, as it lacks DecompressionStream; ' +
+			                'use a newer browser');
 		const packed = await fetch('data:application/gzip;base64,' + os64_engine_wasm);
 		const unpacked = packed.body.pipeThrough(new DecompressionStream('gzip'));
 		return new Uint8Array(await new Response(unpacked).arrayBuffer());
@@ -177,9 +180,6 @@
 	// the bytes, or a string that says what was wrong, in os64-font's words
 	// where the browser's error allows.
 	async function gunzip(bytes) {
-		if (typeof DecompressionStream !== 'function')
-			return 'gzip-compressed, and this browser cannot uncompress it; uncompress ' +
-			       'the file first (gunzip), or use a newer browser';
 		const reader = new Blob([bytes]).stream()
 		        .pipeThrough(new DecompressionStream('gzip')).getReader();
 		const parts = [];

@@ -8,19 +8,28 @@
 
 	let engine = null;
 
-	// The engine's WebAssembly, which the page carries gzip-compressed.
-	async function engine_binary() {
-		if (typeof DecompressionStream !== 'function')
-			throw new Error('this browser cannot unpack it, as it lacks DecompressionStream; ' +
-			                'use a newer browser');
-		const packed = await fetch('data:application/gzip;base64,' + os64_engine_wasm);
-		const unpacked = packed.body.pipeThrough(new DecompressionStream('gzip'));
-		return new Uint8Array(await new Response(unpacked).arrayBuffer());
+	// The engine's WebAssembly, which the page carries gzip-compressed in
+	// base64, as a response that the browser compiles while it unpacks it.
+	function engine_response() {
+		const packed = typeof Uint8Array.fromBase64 === 'function'
+		        ? Uint8Array.fromBase64(os64_engine_wasm)
+		        : Uint8Array.from(atob(os64_engine_wasm), c => c.charCodeAt(0));
+		const unpacked = new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'));
+		return new Response(unpacked, { headers: { 'Content-Type': 'application/wasm' } });
 	}
 
 	// Resolves once the WebAssembly engine has been compiled and started.
-	const ready = engine_binary().then(function (binary) {
-		return os64_engine({ wasmBinary: binary });
+	const ready = new Promise(function (resolve, reject) {
+		if (typeof DecompressionStream !== 'function')
+			throw new Error('this browser cannot unpack it, as it lacks DecompressionStream; ' +
+			                'use a newer browser');
+		os64_engine({
+			instantiateWasm: function (imports, receive) {
+				WebAssembly.instantiateStreaming(engine_response(), imports)
+				        .then(result => receive(result.instance, result.module), reject);
+				return {};
+			},
+		}).then(resolve, reject);
 	}).then(function (module) {
 		engine = module;
 	});

@@ -8,32 +8,6 @@
 
 	let engine = null;
 
-	// The engine's WebAssembly, which the page carries gzip-compressed in
-	// base64, as a response that the browser compiles while it unpacks it.
-	function engine_response() {
-		const packed = typeof Uint8Array.fromBase64 === 'function'
-		        ? Uint8Array.fromBase64(os64_engine_wasm)
-		        : Uint8Array.from(atob(os64_engine_wasm), c => c.charCodeAt(0));
-		const unpacked = new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'));
-		return new Response(unpacked, { headers: { 'Content-Type': 'application/wasm' } });
-	}
-
-	// Resolves once the WebAssembly engine has been compiled and started.
-	const ready = new Promise(function (resolve, reject) {
-		if (typeof DecompressionStream !== 'function')
-			throw new Error('this browser cannot unpack it, as it lacks DecompressionStream; ' +
-			                'use a newer browser');
-		os64_engine({
-			instantiateWasm: function (imports, receive) {
-				WebAssembly.instantiateStreaming(engine_response(), imports)
-				        .then(result => receive(result.instance, result.module), reject);
-				return {};
-			},
-		}).then(resolve, reject);
-	}).then(function (module) {
-		engine = module;
-	});
-
 	function need_engine() {
 		if (engine === null)
 			throw new Error('the engine is not ready yet: wait for os64.ready');
@@ -189,8 +163,14 @@
 	// the bytes, or a string that says what was wrong, in os64-font's words
 	// where the browser's error allows.
 	async function gunzip(bytes) {
-		const reader = new Blob([bytes]).stream()
-		        .pipeThrough(new DecompressionStream('gzip')).getReader();
+		// Written in one piece, which the browser unpacks several times
+		// faster than a stream of a Blob's chunks.  The reader reports a
+		// failure; the writer's promises would only repeat it.
+		const stream = new DecompressionStream('gzip');
+		const writer = stream.writable.getWriter();
+		writer.write(bytes).catch(() => {});
+		writer.close().catch(() => {});
+		const reader = stream.readable.getReader();
 		const parts = [];
 		let length = 0;
 		try {
@@ -399,6 +379,28 @@
 			return words(blocks[0], 256);
 		});
 	}
+
+	// The engine's WebAssembly, which the page carries gzip-compressed in
+	// base64.
+	async function engine_binary() {
+		if (typeof DecompressionStream !== 'function')
+			throw new Error('this browser cannot unpack it, as it lacks DecompressionStream; ' +
+			                'use a newer browser');
+		const packed = typeof Uint8Array.fromBase64 === 'function'
+		        ? Uint8Array.fromBase64(os64_engine_wasm)
+		        : Uint8Array.from(atob(os64_engine_wasm), c => c.charCodeAt(0));
+		const binary = await gunzip(packed);
+		if (typeof binary === 'string')
+			throw new Error('its WebAssembly is ' + binary);
+		return binary;
+	}
+
+	// Resolves once the WebAssembly engine has been compiled and started.
+	const ready = engine_binary().then(function (binary) {
+		return os64_engine({ wasmBinary: binary });
+	}).then(function (module) {
+		engine = module;
+	});
 
 	window.os64 = Object.freeze({
 		ready: ready,

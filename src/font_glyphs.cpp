@@ -176,7 +176,7 @@ static std::string name_too_large(const glyph_source& source, const int glyph_of
 	}
 	std::string text;
 	for (const std::string& part : parts)
-		text += (text.empty() ? "" : " and ") + part;
+		text += (text.empty() ? "" : "; ") + part;
 	return text;
 }
 

@@ -107,6 +107,79 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 	return true;
 }
 
+static std::string pixels(int n)
+{
+	return std::to_string(n) + (n == 1 ? " pixel" : " pixels");
+}
+
+// Names the characters that make the glyphs too large for the table: on
+// each side that does not fit, the one glyph that is too wide or too tall
+// by itself, or else the glyphs (or the font's ascent or descent) that set
+// the two edges.  top, bottom, left and right are the edges of the box the
+// glyphs take, from the baseline and the pen position.
+static std::string name_too_large(const glyph_source& source, const int glyph_of_slot[256],
+                                  const codepage_chars cp437, int top, int bottom, int left,
+                                  int right)
+{
+	int widest = -1, tallest = -1, leftmost = -1, rightmost = -1, highest = -1, lowest = -1;
+	int most_wide = 0, most_tall = 0;
+	auto glyph = [&](int slot) -> const glyph_bitmap& {
+		return source.glyphs[(unsigned)glyph_of_slot[slot]];
+	};
+	auto right_of = [&](int slot) { return glyph(slot).left + (int)glyph(slot).width; };
+	auto below = [&](int slot) { return (int)glyph(slot).height - glyph(slot).top; };
+	for (int slot = 0; slot < 256; slot++) {
+		if (glyph_of_slot[slot] < 0 || glyph(slot).width == 0 || glyph(slot).height == 0)
+			continue;
+		const glyph_bitmap& g = glyph(slot);
+		int wide = right_of(slot) - std::min(g.left, 0);
+		if (widest < 0 || wide > most_wide) {
+			most_wide = wide;
+			widest = slot;
+		}
+		if (tallest < 0 || (int)g.height > most_tall) {
+			most_tall = (int)g.height;
+			tallest = slot;
+		}
+		if (leftmost < 0 || g.left < glyph(leftmost).left)
+			leftmost = slot;
+		if (rightmost < 0 || right_of(slot) > right_of(rightmost))
+			rightmost = slot;
+		if (highest < 0 || g.top > glyph(highest).top)
+			highest = slot;
+		if (lowest < 0 || below(slot) > below(lowest))
+			lowest = slot;
+	}
+	auto name = [&](int slot) { return describe_character(cp437[slot]); };
+	std::vector<std::string> parts;
+	if (right - left > (int)font_cell) {
+		if (most_wide > (int)font_cell)
+			parts.push_back(name(widest) + " is " + pixels(most_wide) + " wide");
+		else
+			parts.push_back(name(leftmost) + " reaches " + pixels(-left) +
+			                " left of the pen and " + name(rightmost) + " " + pixels(right) +
+			                " right of it");
+	}
+	if (top + bottom > (int)font_cell) {
+		if (most_tall > (int)font_cell)
+			parts.push_back(name(tallest) + " is " + pixels(most_tall) + " tall");
+		else if (glyph(highest).top < top)
+			parts.push_back("the font's ascent is " + pixels(top) + " and " + name(lowest) +
+			                " reaches " + pixels(bottom) + " below the baseline");
+		else if (below(lowest) < bottom)
+			parts.push_back(name(highest) + " reaches " + pixels(top) +
+			                " above the baseline and the font's descent is " + pixels(bottom));
+		else
+			parts.push_back(name(highest) + " reaches " + pixels(top) +
+			                " above the baseline and " + name(lowest) + " " + pixels(bottom) +
+			                " below it");
+	}
+	std::string text;
+	for (const std::string& part : parts)
+		text += (text.empty() ? "" : "; ") + part;
+	return text;
+}
+
 bool make_table(const glyph_source& source, const table_options& options, table_result* result,
                 std::string* error)
 {
@@ -149,6 +222,8 @@ bool make_table(const glyph_source& source, const table_options& options, table_
 	result->height = std::max(height, (unsigned)std::max(cell_height, 0));
 	if (width > font_cell || height > font_cell) {
 		*error = glyph_size_error(result->width, result->height);
+		result->too_large = name_too_large(source, glyph_of_slot, cp437, top, bottom, left,
+		                                   ink_right);
 		return false;
 	}
 

@@ -73,13 +73,17 @@ struct table_result {
 	std::vector<unsigned> missing; // slots of the characters the font lacks
 	unsigned width = 0;            // the glyph cell found, in pixels
 	unsigned height = 0;
+	// When the glyphs do not fit: the characters that make them too large,
+	// such as "U+2593 ▓ is 27 pixels wide".
+	std::string too_large;
 };
 
 // Makes the font table: the slot of every code page 437 character gets the
 // glyph of that character, placed on one common baseline (the font's
 // ascent at the top row) and left-aligned.  A font whose glyphs do not fit
-// into 8x8 is refused.  Slots whose character the font lacks stay empty,
-// or are taken from options.fill.
+// into 8x8 is refused, and result->too_large names what makes them too
+// large.  Slots whose character the font lacks stay empty, or are taken
+// from options.fill.
 bool make_table(const glyph_source& source, const table_options& options, table_result* result,
                 std::string* error);
 

@@ -14,17 +14,20 @@ bool import_glyphs(const glyph_source& source, const import_options& options,
 	bool ok = make_table(source, table_opts, &made, error);
 	result->width = made.width;
 	result->height = made.height;
+	result->pixel_size = source.pixel_size;
+	result->scalable = source.scalable;
 	if (!ok) {
+		// Glyphs too large at one size of an outline font may fit at
+		// another: what sets their size helps to choose it.
+		std::string size = " at size " + std::to_string(source.pixel_size);
 		if (made.width > font_cell || made.height > font_cell)
-			*error = source.kind +
-			         (source.scalable ? " at size " + std::to_string(source.pixel_size) : "") +
-			         ": " + *error;
+			*error = source.kind + (source.scalable ? size : "") + ": " + *error +
+			         (source.scalable ? "; " + made.too_large + size : "");
 		return false;
 	}
 	result->table = made.table;
 	result->kind = source.kind;
 	result->glyphs = source.glyph_count;
-	result->pixel_size = source.pixel_size;
 	result->layout = made.layout;
 	if (!source.unicode && source.glyph_count > font_glyph_count)
 		result->layout += ", of which the first 256 are taken";

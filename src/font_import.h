@@ -22,6 +22,7 @@ struct import_result {
 	unsigned width = 0;           // the size of its glyphs
 	unsigned height = 0;
 	unsigned pixel_size = 0;      // the size a font of several sizes was read at
+	bool scalable = false;        // its outlines can be read at any size
 	unsigned scale = 0;           // the scale of a sheet, 0 for a font
 	bool grid = false;            // the sheet has grid lines
 	std::string layout;           // how the glyphs found their slots
@@ -29,6 +30,8 @@ struct import_result {
 };
 
 // Makes the table from the glyphs a reader found, and fills in the result.
+// The size read and whether others can be read are filled in even when the
+// glyphs do not fit.
 bool import_glyphs(const glyph_source& source, const import_options& options,
                    import_result* result, std::string* error);
 

@@ -966,4 +966,6 @@ TEST(Placement, GlyphsShareOneBaselineAndMissingOnesAreFilled)
 	source.glyphs[1] = glyph(-1, 3, 4, 6);
 	EXPECT_FALSE(make_table(source, options, &result, &error));
 	EXPECT_EQ(error, "the glyphs are 4×9 pixels; the table holds 8×8");
+	EXPECT_EQ(result.too_large,
+	          "the font's ascent is 6 pixels and U+0067 g reaches 3 pixels below the baseline");
 }

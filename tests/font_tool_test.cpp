@@ -400,7 +400,12 @@ TEST_F(FontTool, ImportPutsRealFontsCharactersInTheirSlots)
 	const refusal refusals[] = {
 		{x11 + "6x13.pcf.gz", {}, "PCF font: the glyphs are 6×13 pixels; the table holds 8×8"},
 		{ttf + "dejavu/DejaVuSansMono.ttf", {},
-		 "TrueType font at size 8: the glyphs are 6×10 pixels; the table holds 8×8; try --size 6"},
+		 "TrueType font at size 8: the glyphs are 6×10 pixels; the table holds 8×8; U+2502 │ is "
+		 "10 pixels tall at size 8; try --size 6"},
+		// Too large at 4 pixels, yet it fits at 5: the advice looks both ways.
+		{ttf + "dejavu/DejaVuSans-Bold.ttf", {"--size", "4"},
+		 "TrueType font at size 4: the glyphs are 29×7 pixels; the table holds 8×8; U+03A3 Σ is "
+		 "29 pixels wide at size 4; try --size 5"},
 		{consolefonts + "lat0-08.psf.gz", {"--codepage", "cp850"},
 		 "--codepage is for fonts that do not say which character each glyph is, and this PSF1 "
 		 "font names them in its Unicode table"},

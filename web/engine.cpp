@@ -1,6 +1,6 @@
 // The browser page's engine: the patcher's own patch, checksum, check and
-// sample code, and os64-font's import of PSF fonts, raw tables and glyph
-// sheets, compiled to WebAssembly and called from os64.js.
+// sample code, and os64-font's import of every font it reads, FreeType and
+// all, compiled to WebAssembly and called from os64.js.
 //
 // Bytes pass through the engine's memory: the caller allocates a block with
 // malloc, copies its bytes in, calls, and frees the block again.  Numbers
@@ -9,7 +9,7 @@
 // which the caller reads and frees; success returns no message.
 #include "demo_image.h"
 #include "font_codepage.h"
-#include "font_import.h"
+#include "font_content.h"
 #include "font_patch.h"
 #include "font_sheet.h"
 #include "font_table.h"
@@ -18,7 +18,6 @@
 #include <emscripten.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -49,83 +48,38 @@ static char* messages_block(const std::vector<std::string>& messages)
 	return block;
 }
 
-// The fonts that os64-font reads through FreeType, which the page leaves
-// out, by the bytes they start with.
-struct font_magic {
-	const char* bytes;
-	std::size_t length;
-	const char* kind;
-};
-static const font_magic freetype_fonts[] = {
-	{"STARTFONT", 9, "BDF font"},
-	{"\x01" "fcp", 4, "PCF font"},
-	{"\x00\x01\x00\x00", 4, "TrueType or OpenType font"},
-	{"true", 4, "TrueType font"},
-	{"OTTO", 4, "OpenType font"},
-	{"ttcf", 4, "TrueType collection"},
-	{"MZ", 2, "Windows FON font"},
-};
-
-// The kind of FreeType font data holds, or null.  A Windows FNT font
-// starts with its version, 2 or 3, and its own length.
-static const char* freetype_kind(const byte_buffer& data)
-{
-	for (const font_magic& magic : freetype_fonts)
-		if (data.size() >= magic.length &&
-		    std::memcmp(data.data(), magic.bytes, magic.length) == 0)
-			return magic.kind;
-	if (data.size() >= 6 && data[0] == 0 && (data[1] == 2 || data[1] == 3) &&
-	    (data[2] | data[3] << 8 | data[4] << 16 | (std::uint32_t)data[5] << 24) == data.size())
-		return "Windows FNT font";
-	return nullptr;
-}
-
-// Why the page takes no table from data that import_plain_font did not
-// recognise: a font for os64-font import, or no font at all.
-static std::string unreadable_font(const byte_buffer& data, bool gzip, const std::string& name)
-{
-	const char* kind = freetype_kind(data);
-	if (kind != nullptr)
-		return std::string("a ") + (gzip ? "gzip-compressed " : "") + kind +
-		       ", which this page cannot read. Convert it with os64-font import first "
-		       "(os64-font import " + name + " font.pf), then choose the font.pf it writes";
-	std::string start;
-	for (std::size_t i = 0; i < data.size() && i < 4; i++) {
-		char hex[4];
-		std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", data[i]);
-		start += hex;
-	}
-	return "not a font this page reads (it starts with " + start +
-	       "): it reads PSF fonts and PNG glyph sheets, gzip-compressed or not, and raw font "
-	       "tables of 2048 bytes; os64-font import also reads BDF, PCF, OpenType, TrueType "
-	       "and Windows FON and FNT fonts";
-}
-
-// What an import hands back.  out receives the 2048-byte table, then the
-// number of missing characters and their slots as 32-bit words.  The block
-// returned holds the error, the warning and the line import prints about
-// what it read, as os64-font import words them with the input's name.
+// What an import hands back.  out receives the 2048-byte table, then as
+// 32-bit words the size the font was read at (0 for a font of one size),
+// whether its outlines can be read at other sizes, the number of missing
+// characters and their slots; the size and the outlines even when the
+// glyphs did not fit.  The block returned holds the error, the warning and
+// the line import prints about what it read, as os64-font import words
+// them with the input's name.
 static char* import_reply(bool ok, const import_result& font, const std::string& error,
                           const std::string& name, const std::uint8_t* fill,
                           const char* fill_name, std::uint8_t* out)
 {
+	auto* words = reinterpret_cast<std::uint32_t*>(out + font_table_size);
+	words[0] = font.pixel_size;
+	words[1] = font.scalable;
 	if (!ok)
 		return messages_block({name + ": " + error, "", ""});
 	std::memcpy(out, font.table.data(), font_table_size);
-	auto* words = reinterpret_cast<std::uint32_t*>(out + font_table_size);
-	words[0] = (std::uint32_t)font.missing.size();
+	words[2] = (std::uint32_t)font.missing.size();
 	for (std::size_t i = 0; i < font.missing.size(); i++)
-		words[1 + i] = font.missing[i];
+		words[3 + i] = font.missing[i];
 	std::string warning;
 	if (!font.missing.empty())
 		warning = missing_warning(name, font.missing, fill != nullptr ? fill_name : nullptr);
 	return messages_block({"", warning, name + ": " + describe_import(font)});
 }
 
-static import_options options_of(const char* codepage, const std::uint8_t* fill)
+static import_options options_of(const char* codepage, std::uint32_t size,
+                                 const std::uint8_t* fill)
 {
 	import_options options;
 	options.codepage = codepage;
+	options.size = size;
 	options.fill = fill;
 	return options;
 }
@@ -193,28 +147,22 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* os64_make_sample(std::uint32_t* lengths)
 	return block;
 }
 
-// Imports a PSF font or a raw font table from the bytes of a file, which
-// os64.js has already uncompressed when gzip is set.  codepage is empty or
-// the --codepage of os64-font import; fill is null or a 2048-byte table,
-// and fill_name what the warning calls it.  See import_reply.
+// Imports a font from the bytes of a file, which os64.js has already
+// uncompressed when gzip is set: any font os64-font import reads but a PNG
+// glyph sheet.  codepage is empty or the --codepage of os64-font import,
+// size 0 or its --size; fill is null or a 2048-byte table, and fill_name
+// what the warning calls it.  See import_reply.
 EMSCRIPTEN_KEEPALIVE char* os64_import_font(const std::uint8_t* data, std::uint32_t length,
                                             std::uint32_t gzip, const char* name,
-                                            const char* codepage, const std::uint8_t* fill,
-                                            const char* fill_name, std::uint8_t* out)
+                                            const char* codepage, std::uint32_t size,
+                                            const std::uint8_t* fill, const char* fill_name,
+                                            std::uint8_t* out)
 {
 	byte_buffer content(data, data + length);
 	import_result font;
 	std::string error;
-	bool ok = false;
-	if (content.empty()) {
-		error = gzip ? "gzip file that holds nothing" : "empty file";
-	} else {
-		bool recognised = false;
-		ok = import_plain_font(content, options_of(codepage, fill), &font, &recognised, &error);
-		if (!recognised)
-			error = unreadable_font(content, gzip != 0, name);
-	}
-	font.gzip = gzip != 0;
+	bool ok = import_font_content(content, gzip != 0, options_of(codepage, size, fill), &font,
+	                              &error);
 	return import_reply(ok, font, error, name, fill, fill_name, out);
 }
 
@@ -231,12 +179,13 @@ EMSCRIPTEN_KEEPALIVE char* os64_sheet_size_error(std::uint32_t width, std::uint3
 EMSCRIPTEN_KEEPALIVE char* os64_import_sheet(const std::uint8_t* rgba, std::uint32_t width,
                                              std::uint32_t height, std::uint32_t gzip,
                                              const char* name, const char* codepage,
-                                             const std::uint8_t* fill, const char* fill_name,
-                                             std::uint8_t* out)
+                                             std::uint32_t size, const std::uint8_t* fill,
+                                             const char* fill_name, std::uint8_t* out)
 {
 	import_result font;
 	std::string error;
-	bool ok = import_sheet_pixels(rgba, width, height, options_of(codepage, fill), &font, &error);
+	bool ok = import_sheet_pixels(rgba, width, height, options_of(codepage, size, fill), &font,
+	                              &error);
 	font.gzip = gzip != 0;
 	return import_reply(ok, font, error, name, fill, fill_name, out);
 }

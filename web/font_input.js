@@ -1,9 +1,11 @@
 // The font step's one way from a file to a font table.  read_font_file
 // takes the bytes and name of the file the user chose or dropped, and the
-// options of os64.importFont, and returns { font, note, warnings, missing }:
-// the bytes to patch with, a sentence about them, the warnings of the
-// import and the slots of the characters the font lacks.  It throws an
-// Error that says what is wrong with a file it cannot take.
+// options of os64.importFont, and returns { font, note, warnings, missing,
+// size, scalable }: the bytes to patch with, a sentence about them, the
+// warnings of the import, the slots of the characters the font lacks, the
+// pixel size it was read at (or null) and whether it has outlines to read
+// at other sizes.  It throws an Error that says what is wrong with a file
+// it cannot take, with the size and scalable it found, if any.
 //
 // Every font goes through os64.importFont, as os64-font import would
 // make a table of it.  The one exception is a raw table shorter than 2048
@@ -12,7 +14,7 @@
 async function read_font_file(bytes, name, options) {
 	if (bytes.length > 0 && bytes.length < 2048 && /\.pf$/i.test(name)) {
 		const glyphs = Math.floor(bytes.length / 8);
-		return { font: bytes, warnings: [], missing: [],
+		return { font: bytes, warnings: [], missing: [], size: null, scalable: false,
 		         note: name + ': ' + bytes.length + ' bytes, ' + glyphs + ' whole glyph' +
 		               (glyphs === 1 ? '' : 's') + ', a part of a font table. It replaces ' +
 		               'that many bytes at the start of the built-in font, as it is: the ' +
@@ -20,7 +22,8 @@ async function read_font_file(bytes, name, options) {
 	}
 	const result = await os64.importFont(bytes, name, options);
 	if (result.error !== null)
-		throw new Error(result.error);
+		throw Object.assign(new Error(result.error),
+		                    { size: result.size, scalable: result.scalable });
 	return { font: result.table, note: result.description + '.', warnings: result.warnings,
-	         missing: result.missing };
+	         missing: result.missing, size: result.size, scalable: result.scalable };
 }

@@ -8,11 +8,6 @@
 
 	let engine = null;
 
-	// Resolves once the WebAssembly engine has been compiled and started.
-	const ready = os64_engine().then(function (module) {
-		engine = module;
-	});
-
 	function need_engine() {
 		if (engine === null)
 			throw new Error('the engine is not ready yet: wait for os64.ready');
@@ -149,6 +144,8 @@
 	// most a gzip-compressed one may decompress to.
 	const max_import_size = 64 * 1024 * 1024;
 	const max_font_size = 16 * 1024 * 1024;
+	// The largest pixel size --size takes.
+	const max_size = 64;
 
 	const gzip_magic = [0x1F, 0x8B];
 	const png_magic = [0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A];
@@ -166,11 +163,14 @@
 	// the bytes, or a string that says what was wrong, in os64-font's words
 	// where the browser's error allows.
 	async function gunzip(bytes) {
-		if (typeof DecompressionStream !== 'function')
-			return 'gzip-compressed, and this browser cannot uncompress it; uncompress ' +
-			       'the file first (gunzip), or use a newer browser';
-		const reader = new Blob([bytes]).stream()
-		        .pipeThrough(new DecompressionStream('gzip')).getReader();
+		// Written in one piece, which the browser unpacks several times
+		// faster than a stream of a Blob's chunks.  The reader reports a
+		// failure; the writer's promises would only repeat it.
+		const stream = new DecompressionStream('gzip');
+		const writer = stream.writable.getWriter();
+		writer.write(bytes).catch(() => {});
+		writer.close().catch(() => {});
+		const reader = stream.readable.getReader();
 		const parts = [];
 		let length = 0;
 		try {
@@ -277,39 +277,46 @@
 		}
 	}
 
-	// What importFont returns for a failure.
-	function import_failure(error) {
-		return { table: null, description: null, missing: null, warnings: [], error: error };
+	// What importFont returns for a failure; size and scalable as far as
+	// they are known.
+	function import_failure(error, size = null, scalable = false) {
+		return { table: null, description: null, missing: null, warnings: [], size: size,
+		         scalable: scalable, error: error };
 	}
 
 	// Calls an import entry point of the engine.  pixels is the RGBA of a
-	// sheet with its width and height, or null to import content as a PSF
-	// font or a raw table.
-	function engine_import(content, pixels, gzip, name, codepage, fill, fill_name) {
+	// sheet with its width and height, or null to import content as any
+	// other font.
+	function engine_import(content, pixels, gzip, name, options) {
 		const data = pixels !== null ? pixels.rgba : content;
-		const inputs = [data, c_string(name), c_string(codepage), fill || new Uint8Array(0),
-		                c_string(fill_name)];
-		// The table, the number of missing characters and their slots.
-		const reply_bytes = 2048 + 4 + 255 * 4;
+		const fill = options.fill;
+		const inputs = [data, c_string(name), c_string(options.codepage),
+		                fill || new Uint8Array(0), c_string(options.fill_name)];
+		// The table; the size read, whether it is scalable, the number of
+		// missing characters and their slots.
+		const reply_bytes = 2048 + 3 * 4 + 255 * 4;
 		const result = with_blocks(inputs, reply_bytes, function (blocks) {
 			const [data_block, name_block, codepage_block, fill_block, fill_name_block,
 			       reply] = blocks;
 			const fill_at = fill ? fill_block : 0;
 			const block = pixels !== null
 			        ? engine._os64_import_sheet(data_block, pixels.width, pixels.height, gzip,
-			                                    name_block, codepage_block, fill_at,
-			                                    fill_name_block, reply)
+			                                    name_block, codepage_block, options.size,
+			                                    fill_at, fill_name_block, reply)
 			        : engine._os64_import_font(data_block, data.length, gzip, name_block,
-			                                   codepage_block, fill_at, fill_name_block, reply);
+			                                   codepage_block, options.size, fill_at,
+			                                   fill_name_block, reply);
 			if (block === 0)
 				return null;
 			const [error, warning, description] = take_messages(block, 3);
+			const [size, scalable, count] = words(reply + 2048, 3);
+			const read_at = size !== 0 ? size : null;
 			if (error !== null)
-				return import_failure(error);
-			const count = words(reply + 2048, 1)[0];
+				return import_failure(error, read_at, scalable === 1);
 			return { table: bytes_at(reply, 2048), description: description,
-			         missing: words(reply + 2052, count),
-			         warnings: warning !== null ? [warning] : [], error: null };
+			         missing: words(reply + 2048 + 12, count),
+			         warnings: warning !== null ? [warning] : [], size: read_at,
+			         scalable: scalable === 1, error: null };
 		});
 		return result !== null ? result : import_failure(name + ': not enough memory to import it');
 	}
@@ -321,10 +328,13 @@
 			throw new TypeError('fileName must be a string');
 		options = options || {};
 		const codepage = options.codepage || '';
+		const size = options.size || 0;
 		const fill = options.fill || null;
 		const fill_name = options.fillName || 'the fill table';
 		if (typeof codepage !== 'string')
 			throw new TypeError('options.codepage must be a string');
+		if (!Number.isInteger(size) || size < 0 || size > max_size)
+			throw new RangeError('options.size must be a whole number from 1 to ' + max_size);
 		if (fill !== null)
 			need_bytes(fill, 'options.fill');
 		if (typeof fill_name !== 'string')
@@ -356,7 +366,8 @@
 			if (typeof pixels === 'string')
 				return import_failure(fileName + ': ' + pixels);
 		}
-		return engine_import(content, pixels, gzip ? 1 : 0, fileName, codepage, fill, fill_name);
+		return engine_import(content, pixels, gzip ? 1 : 0, fileName,
+		                     { codepage: codepage, size: size, fill: fill, fill_name: fill_name });
 	}
 
 	function cp437() {
@@ -368,6 +379,28 @@
 			return words(blocks[0], 256);
 		});
 	}
+
+	// The engine's WebAssembly, which the page carries gzip-compressed in
+	// base64.
+	async function engine_binary() {
+		if (typeof DecompressionStream !== 'function')
+			throw new Error('this browser cannot unpack it, as it lacks DecompressionStream; ' +
+			                'use a newer browser');
+		const packed = typeof Uint8Array.fromBase64 === 'function'
+		        ? Uint8Array.fromBase64(os64_engine_wasm)
+		        : Uint8Array.from(atob(os64_engine_wasm), c => c.charCodeAt(0));
+		const binary = await gunzip(packed);
+		if (typeof binary === 'string')
+			throw new Error('its WebAssembly is ' + binary);
+		return binary;
+	}
+
+	// Resolves once the WebAssembly engine has been compiled and started.
+	const ready = engine_binary().then(function (binary) {
+		return os64_engine({ wasmBinary: binary });
+	}).then(function (module) {
+		engine = module;
+	});
 
 	window.os64 = Object.freeze({
 		ready: ready,

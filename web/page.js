@@ -14,8 +14,9 @@
 
 	// What the page holds: where the image came from ('folder', 'file' or
 	// 'sample'), the folder's handle, the image as last read, its built-in
-	// font or null, the font file chosen ({ bytes, name }), the font made
-	// of it ({ bytes, missing, filled }), and the number of the latest
+	// font or null, the font file chosen ({ bytes, name }), the pixel size
+	// asked for it (null for the one it is read at by default), the font
+	// made of it ({ bytes, missing, filled }), and the number of the latest
 	// import, whose result alone counts.
 	const state = {
 		source: null,
@@ -23,6 +24,7 @@
 		image: null,
 		builtin: null,
 		font_file: null,
+		size: null,
 		font: null,
 		imports: 0,
 		importing: Promise.resolve(),
@@ -342,6 +344,7 @@
 		}
 		state.folder = null;
 		state.font_file = { bytes: sample.font, name: 'sample.pf' };
+		state.size = null;
 		$('patch').textContent = 'Patch the sample image';
 		image_loaded('sample', sample.image, 'The sample image');
 	}
@@ -367,19 +370,25 @@
 		let failure = null;
 		try {
 			input = await read_font_file(file.bytes, file.name,
-			                             { codepage: codepage, fill: fill,
-			                               fillName: 'the built-in font' });
+			                             { codepage: codepage, size: state.size || 0,
+			                               fill: fill, fillName: 'the built-in font' });
 		} catch (error) {
 			failure = describe_failure(error);
+			input = error;
 		}
 		if (ticket !== state.imports)
 			return;
+		show_size(input.scalable === true, input.size);
 		if (failure !== null) {
 			state.font = null;
 			const lines = [failure + '.'];
 			if (codepage !== '' && (failure.includes('--codepage') || failure.includes(codepage)))
 				lines.push('The code page field says "' + codepage + '". Empty it for a font ' +
 				           'that names its characters, or choose a code page from its list.');
+			const fits = /; try --size (\d+)$/.exec(failure);
+			if (fits !== null && input.scalable === true)
+				lines.push('Its glyphs fit at size ' + fits[1] + ': enter ' + fits[1] +
+				           ' as the size in pixels.');
 			say('font-status', lines, 'error');
 		} else {
 			state.font = { bytes: input.font, missing: input.missing, filled: fill !== null };
@@ -396,6 +405,23 @@
 		redraw_fonts();
 	}
 
+	// Shows the size field for a font with outlines, holding the size it
+	// was read at; hides it for any other.
+	function show_size(scalable, size) {
+		$('size-box').hidden = !scalable;
+		if (scalable && size !== null)
+			$('size').value = String(size);
+	}
+
+	// Takes the size typed or stepped to, when it is one the import takes;
+	// otherwise the import puts back the size the font was read at.
+	function size_changed() {
+		const size = Number($('size').value);
+		if (Number.isInteger(size) && size >= 1 && size <= 64)
+			state.size = size;
+		return import_font();
+	}
+
 	async function take_font(file) {
 		let bytes;
 		try {
@@ -406,6 +432,7 @@
 			return;
 		}
 		state.font_file = { bytes: bytes, name: file.name };
+		state.size = null;
 		await import_font();
 	}
 
@@ -665,13 +692,14 @@
 				import_font();
 		});
 		$('fill').addEventListener('change', import_font);
+		$('size').addEventListener('change', size_changed);
 		$('sample-text').addEventListener('input', redraw_fonts);
 		$('patch').addEventListener('click', patch);
 		redraw_fonts();
 	}
 
-	const controls = ['choose-folder', 'open-image', 'try-sample', 'open-font', 'codepage',
-	                  'fill', 'patch'];
+	const controls = ['choose-folder', 'open-image', 'try-sample', 'open-font', 'size',
+	                  'codepage', 'fill', 'patch'];
 	for (const id of controls)
 		$(id).disabled = true;
 	os64.ready.then(function () {

@@ -199,20 +199,26 @@ test('the sample button shows the whole flow, by keyboard, and fits at 200% zoom
 	          'the page scrolls sideways at 200% zoom');
 });
 
-test('a console font is imported by character, its missing characters marked and filled', async function () {
-	// What the command-line tools make of the same font and image, with
-	// the missing characters taken from the image's own font.
+// What the command-line tools make of the demo image and a font file,
+// with the missing characters taken from the image's own font and the
+// import's other options: the table, and the patched image.
+function native_flow(font, options = []) {
 	const run_folder = support.scratch_folder();
-	const font = '/usr/share/consolefonts/lat0-08.psf.gz';
 	fs.writeFileSync(path.join(run_folder, 'OS64.v64'), demo.image);
 	const steps = [[support.font_tool, 'extract', 'OS64.v64', 'builtin.pf'],
-	               [support.font_tool, 'import', '--fill', 'builtin.pf', font, 'new.pf'],
+	               [support.font_tool, 'import', '--fill', 'builtin.pf', ...options, font, 'new.pf'],
 	               [support.fontpatch, 'new.pf']];
 	for (const [program, ...args] of steps)
 		assert.equal(support.run(program, args, run_folder).status, 0);
-	const expected = fs.readFileSync(path.join(run_folder, 'OS64.v64'));
+	const result = { table: fs.readFileSync(path.join(run_folder, 'new.pf')),
+	                 image: fs.readFileSync(path.join(run_folder, 'OS64.v64')) };
 	fs.rmSync(run_folder, { recursive: true });
+	return result;
+}
 
+test('a console font is imported by character, its missing characters marked and filled', async function () {
+	const font = '/usr/share/consolefonts/lat0-08.psf.gz';
+	const expected = native_flow(font).image;
 	const page = await open_with_card('unicode', { 'OS64.v64': demo.image });
 	await page.click('#choose-folder');
 	await page.waitForSelector('#image-status p.good');
@@ -244,6 +250,61 @@ test('a console font is imported by character, its missing characters marked and
 	// Without the built-in font's help the slots stay empty.
 	await page.click('#fill');
 	await status_says('; their slots are empty.');
+});
+
+// The table drawn as the new font, read back from its canvas: a pixel
+// in ink, black or red, is a set bit.
+function drawn_table(page) {
+	return page.evaluate(function () {
+		const canvas = document.getElementById('new-table');
+		const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height);
+		const table = [];
+		for (let code = 0; code < 256; code++) {
+			for (let row = 0; row < 8; row++) {
+				let bits = 0;
+				for (let column = 0; column < 8; column++) {
+					const x = 2 + (code % 16) * 25 + column * 3;
+					const y = 2 + Math.floor(code / 16) * 25 + row * 3;
+					if (pixels.data[(y * canvas.width + x) * 4] < 200)
+						bits |= 0x80 >> column;
+				}
+				table.push(bits);
+			}
+		}
+		return table;
+	});
+}
+
+test('an X11 font and a TrueType font at the size typed, through the file input', async function () {
+	const cases = [
+		{ card: 'pcf', font: '/usr/share/fonts/X11/misc/5x8.pcf.gz', size: null,
+		  said: /^5x8\.pcf\.gz: PCF font, gzip-compressed, 1427 glyphs of 5x8 at size 8, / },
+		{ card: 'ttf', font: '/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf', size: '6',
+		  said: /at size 8: the glyphs are 6×10 pixels; .*; try --size 6\.\n+Its glyphs fit at size 6/ },
+	];
+	for (const c of cases) {
+		const expected = native_flow(c.font, c.size ? ['--size', c.size] : []);
+		const page = await open_with_card(c.card, { 'OS64.v64': demo.image });
+		await page.click('#choose-folder');
+		await page.waitForSelector('#image-status p.good');
+		await (await page.$('#open-font')).uploadFile(c.font);
+		await page.waitForSelector('#font-status p');
+		assert.match(await page.$eval('#font-status', e => e.innerText), c.said);
+		assert.equal(await page.$eval('#size-box', e => e.hidden), c.size === null);
+		if (c.size !== null) {
+			assert.equal(await page.$eval('#size', e => e.value), '8');
+			await page.click('#size', { clickCount: 3 });
+			await page.type('#size', c.size);
+			await page.keyboard.press('Tab');
+			await page.waitForFunction(size => document.querySelector('#font-status').innerText
+			                                   .includes(' at size ' + size + ', '), {}, c.size);
+		}
+		assert.ok(Buffer.from(await drawn_table(page)).equals(expected.table),
+		          'the table drawn differs from what os64-font import makes');
+		assert.match(await patch_card(page, null), /^Done\./);
+		assert.ok((await card_files(page, c.card))['OS64.v64'].equals(expected.image),
+		          'OS64.v64 differs from what the command-line tools make');
+	}
 });
 
 test('no request leaves the page', function () {

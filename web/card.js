@@ -472,6 +472,7 @@ async function restore() {
 		return;
 	await card_change(async function () {
 		$('patch-steps').replaceChildren();
+		say('patch-status', 'Restoring…');
 		const outcome = { backup_created: false, image_replaced: false };
 		try {
 			const backup = await read_step(folder, backup_name);

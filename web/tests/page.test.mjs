@@ -452,6 +452,7 @@ test('mouse drags and glyph buttons on the built-in font, both downloads, and th
 	}
 	// A drag along row 4 paints with what its first pixel became; undo
 	// takes the whole drag back, redo makes it again.
+	await page.$eval('#editor-grid', grid => grid.scrollIntoView({ block: 'center' }));
 	const box = await (await page.$('#editor-grid')).boundingBox();
 	const at = column => [box.x + (column + 0.5) * box.width / 8, box.y + 4.5 * box.height / 8];
 	await page.mouse.move(...at(0));

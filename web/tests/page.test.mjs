@@ -204,6 +204,9 @@ test('the sample button shows the whole flow, by keyboard, and fits at 200% zoom
 	const expected = patched.subarray(0x10, 0x18).toString('hex').toUpperCase().match(/../g);
 	assert.equal(stored, expected.slice(0, 4).join(' ') + '  ' + expected.slice(4).join(' '));
 	assert.equal(await page.$eval('#check-verdict', e => e.textContent), 'matches');
+	await tab_to(page, '#new-grid [role="gridcell"]');
+	await page.keyboard.press('Enter');
+	await page.waitForSelector('#editor:not([hidden])');
 	assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <=
 	                                    document.documentElement.clientWidth),
 	          'the page scrolls sideways at 200% zoom');

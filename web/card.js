@@ -9,8 +9,8 @@
 // page names it, the folder's handle, the image as last read, the
 // folder's OS64.bak as last read (or null), what os64.checkBackup said of
 // the two when the image is patched, and the built-in font the patch
-// replaces: the image's own, or OS64.bak's when the image is patched and
-// OS64.bak is its original.
+// replaces and where it is: the image's own, or OS64.bak's when the image
+// is patched and OS64.bak is its original.
 const card = {
 	source: null,
 	where: '',
@@ -19,6 +19,7 @@ const card = {
 	backup: null,
 	original: null,
 	builtin: null,
+	builtin_from: '',
 	busy: false,
 };
 
@@ -97,10 +98,13 @@ function image_loaded(source, image, where, backup = null) {
 	card.backup = backup;
 	card.original = null;
 	card.builtin = os64.extractFont(image);
+	card.builtin_from = where;
 	if (card.builtin === null && backup !== null) {
 		card.original = os64.checkBackup(image, backup);
-		if (card.original.error === null)
+		if (card.original.error === null) {
 			card.builtin = os64.extractFont(backup);
+			card.builtin_from = backup_name + ' in "' + card.folder.name + '"';
+		}
 	}
 	say_image_status();
 	if (source === 'folder')

@@ -165,9 +165,13 @@ function pointer_down(event) {
 	if (at === null)
 		return;
 	event.preventDefault();
-	$('editor-grid').setPointerCapture(event.pointerId);
+	try {
+		$('editor-grid').setPointerCapture(event.pointerId);
+	} catch (ignored) {
+		// A pointer the browser does not track: the drag stops at the grid.
+	}
 	last_painted = at;
-	work.cursor = at;
+	work_move_cursor(at.row, at.column);
 	work_stroke_begin(at.row, at.column);
 }
 

@@ -176,9 +176,9 @@ async function start_from_builtin() {
 	show_size(false, null);
 	work_begin({ table: card.builtin, name: 'the built-in font', kind: 'builtin',
 	             missing: [], filled: false });
-	say('font-status', 'The new font is the built-in font of ' + card.where + ', as it is. ' +
-	    'Change the glyphs you care about: click one in the new font\'s table, or move to ' +
-	    'it with the arrow keys and press Enter.');
+	say('font-status', 'The new font is the built-in font of ' + card.builtin_from + ', as ' +
+	    'it is. Change the glyphs you care about: click one in the new font\'s table, or ' +
+	    'move to it with the arrow keys and press Enter.');
 }
 
 // ---- The work an earlier visit kept --------------------------------------------

@@ -60,9 +60,14 @@ TEST(BackupOriginal, ABackupThatIsPatchedOrOfAnotherLength)
 	                                  &offset),
 	          "OS64.bak has 1572864 bytes and OS64.v64 1572868, but a patch keeps the length of "
 	          "the image");
+	// The demo font starts with the signature, which would leave the
+	// patched image patchable; this one does not.
 	std::vector<std::uint8_t> patched = backup;
+	std::vector<std::uint8_t> other_font(2048, 0x3C);
 	image_patch patch{};
-	ASSERT_EQ(patch_image(patched.data(), patched.size(), font.data(), font.size(), &patch), "");
+	ASSERT_EQ(patch_image(patched.data(), patched.size(), other_font.data(), other_font.size(),
+	                      &patch),
+	          "");
 	EXPECT_EQ(backup_original_problem(backup.data(), backup.size(), patched.data(),
 	                                  patched.size(), &offset),
 	          "OS64.bak is no unpatched image: the built-in font is not in it (already patched?)");

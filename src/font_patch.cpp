@@ -4,6 +4,7 @@
 #include "boot_checksum.h"
 #include "font_table.h"
 
+#include <algorithm>
 #include <cstdio>
 
 std::string image_size_problem(std::uint64_t size)
@@ -89,4 +90,52 @@ std::string find_builtin_font(const std::uint8_t* image, std::uint64_t image_len
 		return message;
 	}
 	return "";
+}
+
+// The first offset from start on, before end, at which the two buffers
+// differ; end when they do not.
+static std::uint64_t first_difference(const std::uint8_t* a, const std::uint8_t* b,
+                                      std::uint64_t start, std::uint64_t end)
+{
+	while (start < end && a[start] == b[start])
+		start++;
+	return start;
+}
+
+std::string backup_original_problem(const std::uint8_t* image, std::uint64_t image_length,
+                                    const std::uint8_t* backup, std::uint64_t backup_length,
+                                    std::uint32_t* offset)
+{
+	std::string problem = find_builtin_font(backup, backup_length, offset);
+	if (!problem.empty())
+		return "OS64.bak is no unpatched image: " + problem;
+	if (image_length != backup_length)
+		return "OS64.bak has " + std::to_string(backup_length) + " bytes and OS64.v64 " +
+		       std::to_string(image_length) + ", but a patch keeps the length of the image";
+	// The bytes that a patch may change: the checksum words, then the
+	// font.  The font may come first, or overlap the words, in an image
+	// made to test such things.
+	std::uint64_t font_start = *offset;
+	std::uint64_t font_end = font_start + font_table_size;
+	std::uint64_t words_start = boot_checksum_offset;
+	std::uint64_t words_end = std::min<std::uint64_t>(words_start + 8, image_length);
+	std::uint64_t at = 0;
+	while (at < image_length) {
+		at = first_difference(image, backup, at, image_length);
+		if (at >= words_start && at < words_end)
+			at = words_end;
+		else if (at >= font_start && at < font_end)
+			at = font_end;
+		else
+			break;
+	}
+	if (at >= image_length)
+		return "";
+	char message[256];
+	std::snprintf(message, sizeof message,
+	              "OS64.bak and OS64.v64 differ at 0x%llx, outside the built-in font "
+	              "(0x%llx-0x%llx) and the checksum words (0x10-0x17) that a patch changes",
+	              (unsigned long long)at, (unsigned long long)font_start,
+	              (unsigned long long)(font_end - 1));
+	return message;
 }

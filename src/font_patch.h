@@ -54,4 +54,15 @@ std::string patch_image(std::uint8_t* image, std::uint64_t image_length,
 std::string find_builtin_font(const std::uint8_t* image, std::uint64_t image_length,
                               std::uint32_t* offset);
 
+// Whether backup ("OS64.bak") is the original of image ("OS64.v64"), which
+// a patch made of it: an unpatched image of the same length that differs
+// from it only inside the 2048 bytes of its own built-in font and in the
+// checksum words at 0x10-0x17.  Returns the first of those conditions that
+// fails, in words that name both files, or an empty string when all hold.
+// *offset is set to where the backup's built-in font starts once it has
+// been found.
+std::string backup_original_problem(const std::uint8_t* image, std::uint64_t image_length,
+                                    const std::uint8_t* backup, std::uint64_t backup_length,
+                                    std::uint32_t* offset);
+
 #endif

@@ -130,6 +130,30 @@ EMSCRIPTEN_KEEPALIVE char* os64_extract_font(const std::uint8_t* image,
 	return message_block(problem);
 }
 
+// Says whether backup is the original of the patched image, and sets
+// *offset to where the backup's built-in font starts once it is found.
+EMSCRIPTEN_KEEPALIVE char* os64_check_backup(const std::uint8_t* image,
+                                             std::uint32_t image_length,
+                                             const std::uint8_t* backup,
+                                             std::uint32_t backup_length, std::uint32_t* offset)
+{
+	*offset = 0xFFFFFFFF;
+	return message_block(
+	        backup_original_problem(image, image_length, backup, backup_length, offset));
+}
+
+// Draws a font table as a glyph sheet of 8-bit grey pixels, as os64-font
+// export does, into pixels, which has room for the largest sheet of that
+// scale, and returns its width and height.
+EMSCRIPTEN_KEEPALIVE std::uint32_t os64_draw_sheet(const std::uint8_t* table, std::uint32_t scale,
+                                                   std::uint32_t grid, std::uint8_t* pixels)
+{
+	unsigned size = 0;
+	byte_buffer sheet = draw_sheet(table, scale, grid != 0, &size);
+	std::memcpy(pixels, sheet.data(), sheet.size());
+	return size;
+}
+
 // Makes the sample image and font in one block from malloc, the image
 // first, and reports their lengths.  Returns no block when memory ran out.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* os64_make_sample(std::uint32_t* lengths)

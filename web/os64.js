@@ -124,6 +124,21 @@
 		});
 	}
 
+	function checkBackup(image, backup) {
+		need_engine();
+		need_bytes(image, 'image');
+		need_bytes(backup, 'backup');
+		const result = with_blocks([image, backup], 4, function (blocks) {
+			const error = take_message(engine._os64_check_backup(
+			        blocks[0], image.length, blocks[1], backup.length, blocks[2]));
+			const offset = words(blocks[2], 1)[0];
+			return { offset: offset !== 0xFFFFFFFF ? offset : null, error: error };
+		});
+		if (result === null)
+			return { offset: null, error: out_of_memory(image.length + backup.length) };
+		return result;
+	}
+
 	function makeSample() {
 		need_engine();
 		return with_blocks([], 8, function (blocks) {
@@ -380,6 +395,36 @@
 		});
 	}
 
+	// Draws the table as os64-font export draws a sheet, and has the
+	// browser encode it as a PNG picture, opaque black on white.
+	async function exportSheet(table, scale) {
+		need_engine();
+		need_bytes(table, 'table');
+		if (table.length !== 2048)
+			throw new RangeError('table must be 2048 bytes long');
+		if (!Number.isInteger(scale) || scale < 1 || scale > 32)
+			throw new RangeError('scale must be a whole number from 1 to 32');
+		const side = 128 * scale;
+		const grey = with_blocks([table], side * side, function (blocks) {
+			engine._os64_draw_sheet(blocks[0], scale, 0, blocks[1]);
+			return bytes_at(blocks[1], side * side);
+		});
+		if (grey === null)
+			throw new Error('not enough memory to draw the sheet');
+		// Opaque grey, RGBA in memory, whatever the byte order of words.
+		const pixels = new ImageData(side, side);
+		for (let i = 0; i < grey.length; i++)
+			pixels.data.fill(grey[i], i * 4, i * 4 + 3);
+		for (let i = 3; i < pixels.data.length; i += 4)
+			pixels.data[i] = 255;
+		const canvas = new_canvas(side, side);
+		canvas.getContext('2d').putImageData(pixels, 0, 0);
+		const blob = typeof canvas.convertToBlob === 'function'
+		        ? await canvas.convertToBlob({ type: 'image/png' })
+		        : await new Promise(resolve => canvas.toBlob(resolve, 'image/png'));
+		return new Uint8Array(await blob.arrayBuffer());
+	}
+
 	// The engine's WebAssembly, which the page carries gzip-compressed in
 	// base64.
 	async function engine_binary() {
@@ -406,9 +451,11 @@
 		ready: ready,
 		patchImage: patchImage,
 		checkImage: checkImage,
+		checkBackup: checkBackup,
 		extractFont: extractFont,
 		makeSample: makeSample,
 		importFont: importFont,
+		exportSheet: exportSheet,
 		cp437: cp437,
 	});
 })();

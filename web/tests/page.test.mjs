@@ -15,16 +15,17 @@ const folder = support.scratch_folder();
 const font_path = path.join(folder, 'demo.pf');
 fs.writeFileSync(font_path, demo.font);
 
-// What the native patcher leaves for the demo image and font.
-const patched = (function () {
+// What the native patcher leaves for the demo image and a font.
+function native_patch(font) {
 	const run_folder = support.scratch_folder();
 	fs.writeFileSync(path.join(run_folder, 'OS64.v64'), demo.image);
-	fs.writeFileSync(path.join(run_folder, 'demo.pf'), demo.font);
+	fs.writeFileSync(path.join(run_folder, 'demo.pf'), font);
 	assert.equal(support.run(support.fontpatch, ['demo.pf'], run_folder).status, 0);
 	const image = fs.readFileSync(path.join(run_folder, 'OS64.v64'));
 	fs.rmSync(run_folder, { recursive: true });
 	return image;
-})();
+}
+const patched = native_patch(demo.font);
 
 let browser;
 let server;
@@ -41,16 +42,22 @@ after(async function () {
 	fs.rmSync(folder, { recursive: true });
 });
 
+// Opens the page in the browser, or in a context of it with a storage
+// of its own.
 async function open(before_scripts, ...args) {
-	const page = await support.open_page(browser, server.url, before_scripts, ...args);
+	return open_in(browser, before_scripts, ...args);
+}
+
+async function open_in(where, before_scripts, ...args) {
+	const page = await support.open_page(where, server.url, before_scripts, ...args);
 	pages.push(page);
 	return page;
 }
 
 // Opens the page with the folder picker handing it the private folder
 // named card, filled with files (a name to Buffer).
-async function open_with_card(card, files, before_scripts) {
-	const page = await open(function (card) {
+async function open_with_card(card, files, before_scripts, where = browser) {
+	const page = await open_in(where, function (card) {
 		window.showDirectoryPicker = async function () {
 			const root = await navigator.storage.getDirectory();
 			return root.getDirectoryHandle(card, { create: true });
@@ -123,23 +130,26 @@ test('an existing OS64.bak is left alone', async function () {
 	assert.match(await page.$eval('#patch-steps', e => e.innerText), /OS64\.bak is there already/);
 });
 
-test('a write that fails part-way leaves both files as they were', async function () {
-	const page = await open_with_card('failing', { 'OS64.v64': demo.image }, function () {
-		const real = FileSystemFileHandle.prototype.createWritable;
-		FileSystemFileHandle.prototype.createWritable = async function (...args) {
-			const stream = await real.apply(this, args);
-			if (this.name !== 'OS64.v64')
-				return stream;
-			return {
-				write: async function (bytes) {
-					await stream.write(bytes.subarray(0, bytes.length >> 1));
-					throw new DOMException('The card is full.', 'QuotaExceededError');
-				},
-				close: () => stream.close(),
-				abort: () => stream.abort(),
-			};
+// Makes every write to OS64.v64 fail half-way, as on a full card.
+function fail_image_writes() {
+	const real = FileSystemFileHandle.prototype.createWritable;
+	FileSystemFileHandle.prototype.createWritable = async function (...args) {
+		const stream = await real.apply(this, args);
+		if (this.name !== 'OS64.v64')
+			return stream;
+		return {
+			write: async function (bytes) {
+				await stream.write(bytes.subarray(0, bytes.length >> 1));
+				throw new DOMException('The card is full.', 'QuotaExceededError');
+			},
+			close: () => stream.close(),
+			abort: () => stream.abort(),
 		};
-	});
+	};
+}
+
+test('a write that fails part-way leaves both files as they were', async function () {
+	const page = await open_with_card('failing', { 'OS64.v64': demo.image }, fail_image_writes);
 	const said = await patch_card(page);
 	assert.match(said, /The card is full\.\n+OS64\.v64 and OS64\.bak are as they were\./);
 	const files = await card_files(page, 'failing');
@@ -194,6 +204,9 @@ test('the sample button shows the whole flow, by keyboard, and fits at 200% zoom
 	const expected = patched.subarray(0x10, 0x18).toString('hex').toUpperCase().match(/../g);
 	assert.equal(stored, expected.slice(0, 4).join(' ') + '  ' + expected.slice(4).join(' '));
 	assert.equal(await page.$eval('#check-verdict', e => e.textContent), 'matches');
+	await tab_to(page, '#new-grid [role="gridcell"]');
+	await page.keyboard.press('Enter');
+	await page.waitForSelector('#editor:not([hidden])');
 	assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <=
 	                                    document.documentElement.clientWidth),
 	          'the page scrolls sideways at 200% zoom');
@@ -211,6 +224,7 @@ function native_flow(font, options = []) {
 	for (const [program, ...args] of steps)
 		assert.equal(support.run(program, args, run_folder).status, 0);
 	const result = { table: fs.readFileSync(path.join(run_folder, 'new.pf')),
+	                 builtin: fs.readFileSync(path.join(run_folder, 'builtin.pf')),
 	                 image: fs.readFileSync(path.join(run_folder, 'OS64.v64')) };
 	fs.rmSync(run_folder, { recursive: true });
 	return result;
@@ -307,8 +321,236 @@ test('an X11 font and a TrueType font at the size typed, through the file input'
 	}
 });
 
+// ---- The font studio: the editor, the kept work, the downloads ------------------
+
+// The editor's 64 pixels, row by row, as 0s and 1s; the same of a glyph
+// of a table.
+function editor_pixels(page) {
+	return page.$$eval('#editor-grid button', buttons =>
+	        buttons.map(b => b.getAttribute('aria-pressed') === 'true' ? '1' : '0').join(''));
+}
+
+function glyph_pixels(table, slot) {
+	return Array.from(table.subarray(slot * 8, slot * 8 + 8),
+	                  row => row.toString(2).padStart(8, '0')).join('');
+}
+
+// Presses Tab until the element focused matches selector.
+async function tab_to(page, selector) {
+	for (let tabs = 0; tabs < 40; tabs++) {
+		await page.keyboard.press('Tab');
+		if (await page.evaluate(s => document.activeElement.matches(s), selector))
+			return;
+	}
+	assert.fail('the keyboard never reaches ' + selector);
+}
+
+async function chord(page, ...keys) {
+	for (const key of keys)
+		await page.keyboard.down(key);
+	for (const key of keys.reverse())
+		await page.keyboard.up(key);
+}
+
+test('the editor by keyboard alone, with undo, redo, copy and paste, kept for the next visit', async function () {
+	const context = await browser.createBrowserContext();
+	const page = await open_in(context);
+	await tab_to(page, '#try-sample');
+	await page.keyboard.press('Enter');
+	await page.waitForSelector('#new-grid:not([hidden])');
+	await tab_to(page, '#new-grid [role="gridcell"]');
+	for (const key of ['ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowRight', 'Enter'])
+		await page.keyboard.press(key);
+	assert.equal(await page.$eval('#editor-heading', e => e.textContent), 'Glyph 0x41 U+0041 A');
+	const table = Buffer.from(demo.font);
+	const steps = [];
+	// Space at the cursor, which starts at the top left; Page Down opens B
+	// with the cursor where it was.
+	for (const [keys, slot, row, column] of [[['Space'], 0x41, 0, 0],
+	                                         [['ArrowDown', 'ArrowRight', 'ArrowRight', 'Space'], 0x41, 1, 2],
+	                                         [['PageDown', 'Space'], 0x42, 1, 2]]) {
+		for (const key of keys)
+			await page.keyboard.press(key);
+		table[slot * 8 + row] ^= 0x80 >> column;
+		steps.push(Buffer.from(table));
+	}
+	assert.equal(await page.$eval('#editor-heading', e => e.textContent), 'Glyph 0x42 U+0042 B');
+	assert.equal(await editor_pixels(page), glyph_pixels(table, 0x42));
+	assert.ok(Buffer.from(await drawn_table(page)).equals(table), 'the table is not redrawn');
+	await chord(page, 'Control', 'z');
+	await chord(page, 'Control', 'z');
+	assert.ok(Buffer.from(await drawn_table(page)).equals(steps[0]), 'two undos');
+	assert.equal(await page.$eval('#editor-heading', e => e.textContent), 'Glyph 0x41 U+0041 A');
+	await chord(page, 'Control', 'Shift', 'z');
+	await chord(page, 'Control', 'y');
+	assert.ok(Buffer.from(await drawn_table(page)).equals(table), 'two redos');
+	// Escape goes back to the table, at B; its copy goes into C.
+	await page.keyboard.press('Escape');
+	await chord(page, 'Control', 'c');
+	await page.keyboard.press('ArrowRight');
+	await chord(page, 'Control', 'v');
+	table.copy(table, 0x43 * 8, 0x42 * 8, 0x43 * 8);
+	assert.ok(Buffer.from(await drawn_table(page)).equals(table), 'the paste');
+	assert.deepEqual(await page.$$eval('#new-grid [role="gridcell"]', cells => cells.slice(0x40, 0x45)
+	                         .map(c => c.getAttribute('aria-label') + ': ' + c.getAttribute('aria-description'))),
+	                 ['0x40 U+0040 @: ', '0x41 U+0041 A: changed by hand', '0x42 U+0042 B: changed by hand',
+	                  '0x43 U+0043 C: changed by hand', '0x44 U+0044 D: ']);
+
+	// Another font is asked for first, and Escape keeps the edits.
+	await page.click('#start-builtin');
+	await page.waitForSelector('#question[open]');
+	assert.match(await page.$eval('#question-text', e => e.innerText),
+	             /sample\.pf has edits that were not saved/);
+	await page.keyboard.press('Escape');
+	assert.ok(Buffer.from(await drawn_table(page)).equals(table), 'the edits are lost');
+
+	// Opened again, the page offers the work it kept.
+	const again = await open_in(context);
+	await again.waitForSelector('#kept-box:not([hidden])');
+	assert.match(await again.$eval('#kept-text', e => e.textContent),
+	             /from sample\.pf, with 3 glyphs changed by hand and not saved to a file/);
+	await again.click('#kept-resume');
+	assert.ok(Buffer.from(await drawn_table(again)).equals(table), 'the kept work differs');
+	await context.close();
+});
+
+// Waits until a download of that name is complete, and returns it.
+async function downloaded(folder, name, length) {
+	const file = path.join(folder, name);
+	for (let tries = 0; tries < 100 && !(fs.existsSync(file) &&
+	                                     (length === undefined || fs.statSync(file).size === length)); tries++)
+		await new Promise(resolve => setTimeout(resolve, 50));
+	return fs.readFileSync(file);
+}
+
+test('mouse drags and glyph buttons on the built-in font, both downloads, and the patch', async function () {
+	const context = await browser.createBrowserContext();
+	const page = await open_with_card('studio', { 'OS64.v64': demo.image }, null, context);
+	const downloads = support.scratch_folder();
+	const session = await page.createCDPSession();
+	await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads,
+	                                                    browserContextId: context.id });
+	await page.click('#choose-folder');
+	await page.waitForSelector('#image-status p.good');
+	await page.click('#start-builtin');
+	await (await page.$('aria/0x82 U+00E9 é')).click();
+	assert.equal(await page.$eval('#editor-heading', e => e.textContent), 'Glyph 0x82 U+00E9 é');
+	const builtin = native_flow(font_path).builtin;
+	const imported = glyph_pixels(builtin, 0x82);
+	assert.equal(await editor_pixels(page), imported);
+
+	const rows = bits => bits.match(/.{8}/g);
+	const glyph_buttons = [
+		['Invert', bits => bits.replace(/./g, b => b === '1' ? '0' : '1')],
+		['Shift up', bits => bits.slice(8) + '00000000'],
+		['Shift down', bits => '00000000' + bits.slice(0, 56)],
+		['Shift left', bits => rows(bits).map(r => r.slice(1) + '0').join('')],
+		['Shift right', bits => rows(bits).map(r => '0' + r.slice(0, 7)).join('')],
+		['Clear', bits => '0'.repeat(64)],
+		['Back to the glyph as imported', bits => imported],
+	];
+	for (const [name, change] of glyph_buttons) {
+		const before = await editor_pixels(page);
+		await (await page.$('aria/' + name)).click();
+		assert.equal(await editor_pixels(page), change(before), name);
+	}
+	// A drag along row 4 paints with what its first pixel became; undo
+	// takes the whole drag back, redo makes it again.
+	await page.$eval('#editor-grid', grid => grid.scrollIntoView({ block: 'center' }));
+	const box = await (await page.$('#editor-grid')).boundingBox();
+	const at = column => [box.x + (column + 0.5) * box.width / 8, box.y + 4.5 * box.height / 8];
+	await page.mouse.move(...at(0));
+	await page.mouse.down();
+	await page.mouse.move(...at(7), { steps: 3 });
+	await page.mouse.up();
+	const value = imported[32] === '1' ? '0' : '1';
+	const dragged = imported.slice(0, 32) + value.repeat(8) + imported.slice(40);
+	assert.equal(await editor_pixels(page), dragged);
+	await (await page.$('aria/Undo')).click();
+	assert.equal(await editor_pixels(page), imported);
+	await (await page.$('aria/Redo')).click();
+	assert.equal(await editor_pixels(page), dragged);
+
+	const table = Buffer.from(builtin);
+	table[0x82 * 8 + 4] = parseInt(dragged.slice(32, 40), 2);
+	await (await page.$('aria/Download the font table (.pf)')).click();
+	await (await page.$('aria/Download the glyph sheet (.png)')).click();
+	assert.ok((await downloaded(downloads, 'builtin.pf', 2048)).equals(table), 'the .pf');
+	await downloaded(downloads, 'builtin.png');
+	assert.equal(support.run(support.font_tool, ['import', 'builtin.png', 'sheet.pf'], downloads).status, 0);
+	assert.ok(fs.readFileSync(path.join(downloads, 'sheet.pf')).equals(table), 'the .png');
+	assert.match(await patch_card(page, null), /^Done\./);
+	const image = (await card_files(page, 'studio'))['OS64.v64'];
+	assert.ok(image.subarray(0x2F3D1, 0x2F3D1 + 2048).equals(table), 'the table patched');
+	await context.close();
+	fs.rmSync(downloads, { recursive: true });
+});
+
+// ---- Patch again, restore ------------------------------------------------------------
+
+const lat0 = '/usr/share/consolefonts/lat0-08.psf.gz';
+// The demo font keeps the signature of the built-in font, and the demo
+// image patched with it could be patched again as it is; not with this.
+const patched_away = native_patch(support.filler(2048, 11));
+
+test('a patched card is patched again from a copy of OS64.bak, then restored from it', async function () {
+	const expected = native_flow(lat0).image;
+	const page = await open_with_card('again', { 'OS64.v64': patched_away, 'OS64.bak': demo.image });
+	await page.click('#choose-folder');
+	await page.waitForSelector('#image-status p.good');
+	assert.match(await page.$eval('#image-status', e => e.innerText),
+	             /patched already\. The OS64\.bak beside it is its original/);
+	assert.equal(await page.$eval('#patch', e => e.textContent), 'Patch again from OS64.bak');
+	await (await page.$('#open-font')).uploadFile(lat0);
+	await page.waitForSelector('#font-status p');
+	assert.match(await patch_card(page, null), /^Done\..*patched again from a copy of OS64\.bak/);
+	let files = await card_files(page, 'again');
+	assert.ok(files['OS64.bak'].equals(demo.image), 'OS64.bak changed');
+	assert.ok(files['OS64.v64'].equals(expected),
+	          'OS64.v64 differs from what the command-line tools make of OS64.bak');
+
+	await (await page.$('aria/Restore OS64.v64 from OS64.bak')).click();
+	await page.waitForSelector('#question[open]');
+	assert.equal(await page.$eval('#question-yes', e => e.textContent), 'Restore');
+	await page.click('#question-yes');
+	await page.waitForSelector('#patch-status p.good, #patch-status p.error');
+	assert.match(await page.$eval('#patch-status', e => e.innerText),
+	             /^Done\. OS64\.v64 holds the original image again/);
+	files = await card_files(page, 'again');
+	assert.ok(files['OS64.v64'].equals(demo.image) && files['OS64.bak'].equals(demo.image));
+	assert.equal(await page.$eval('#restore', e => e.hidden), true);
+});
+
+test('an OS64.bak of another image, or a restore failing part-way, leaves both files as they were', async function () {
+	const other = Buffer.from(demo.image);
+	other[0x1000] ^= 1;
+	const cases = [
+		{ card: 'other', backup: other, act: page => patch_card(page),
+		  said: /^OS64\.bak is not the original of this OS64\.v64, .*: OS64\.bak and OS64\.v64 differ at 0x1000,/ },
+		{ card: 'full', backup: demo.image, before: fail_image_writes, said: /^The card is full\./,
+		  act: async function (page) {
+			await page.click('#choose-folder');
+			await page.waitForSelector('#image-status p');
+			await page.click('#restore');
+			await page.waitForSelector('#question[open]');
+			await page.click('#question-yes');
+			await page.waitForSelector('#patch-status p.error');
+			return page.$eval('#patch-status', box => box.innerText);
+		} },
+	];
+	for (const c of cases) {
+		const page = await open_with_card(c.card, { 'OS64.v64': patched_away, 'OS64.bak': c.backup },
+		                                  c.before);
+		const said = await c.act(page);
+		assert.match(said, c.said);
+		assert.match(said, /\n+OS64\.v64 and OS64\.bak are as they were\.$/);
+		const files = await card_files(page, c.card);
+		assert.ok(files['OS64.v64'].equals(patched_away) && files['OS64.bak'].equals(c.backup), c.card);
+	}
+});
+
 test('no request leaves the page', function () {
-	assert.ok(pages.length >= 6);
+	assert.ok(pages.length >= 12);
 	for (const page of pages) {
 		assert.deepEqual(page.requests.filter(url => !url.startsWith('blob:')), [server.url]);
 		assert.deepEqual(page.failures, []);

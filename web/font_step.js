@@ -1,0 +1,285 @@
+// Step 2, the new font: a font file imported with the options as they
+// stand, the built-in font to start from, the work an earlier visit kept,
+// and the downloads of the table and the sheet.  The font it makes
+// becomes the work (font_work.js), which the editor then changes.
+'use strict';
+
+// The font file chosen ({ bytes, name }) or null, the pixel size asked
+// for it (null for the one it is read at by default), the number of the
+// latest import, whose result alone counts, and whether it failed; the
+// work an earlier visit kept, while the page offers to go on with it.
+const font_step = {
+	file: null,
+	size: null,
+	imports: 0,
+	importing: Promise.resolve(),
+	failed: false,
+	kept: null,
+};
+
+// The table the menu shows after the patch: the font over the start of
+// the built-in one, for a raw table shorter than 2048 bytes.
+function new_table(bytes) {
+	const table = new Uint8Array(2048);
+	if (card.builtin !== null)
+		table.set(card.builtin);
+	table.set(bytes);
+	return table;
+}
+
+// Makes the new font of the chosen file with the options as they stand,
+// and shows it.  An import that a later one overtakes is dropped.  The
+// patch waits for the latest one.
+function import_font() {
+	font_step.importing = run_import();
+	return font_step.importing;
+}
+
+async function run_import() {
+	const file = font_step.file;
+	if (file === null)
+		return;
+	const ticket = ++font_step.imports;
+	const codepage = $('codepage').value.trim();
+	const fill = $('fill').checked ? card.builtin : null;
+	let input = null;
+	let failure = null;
+	try {
+		input = await read_font_file(file.bytes, file.name,
+		                             { codepage: codepage, size: font_step.size || 0,
+		                               fill: fill, fillName: 'the built-in font' });
+	} catch (error) {
+		failure = describe_failure(error);
+		input = error;
+	}
+	if (ticket !== font_step.imports)
+		return;
+	show_size(input.scalable === true, input.size);
+	font_step.failed = failure !== null;
+	if (failure !== null) {
+		// The edits of a font whose options went wrong stay for the next
+		// try; a new file that cannot be read leaves no font.
+		if (work.source !== file)
+			work_clear();
+		const lines = [failure + '.'];
+		if (codepage !== '' && (failure.includes('--codepage') || failure.includes(codepage)))
+			lines.push('The code page field says "' + codepage + '". Empty it for a font ' +
+			           'that names its characters, or choose a code page from its list.');
+		const fits = /; try --size (\d+)$/.exec(failure);
+		if (fits !== null && input.scalable === true)
+			lines.push('Its glyphs fit at size ' + fits[1] + ': enter ' + fits[1] +
+			           ' as the size in pixels.');
+		say('font-status', lines, 'error');
+		return;
+	}
+	const font = { table: new_table(input.font), name: file.name, kind: 'file', source: file,
+	               missing: input.missing, filled: fill !== null };
+	if (work.source === file)
+		work_reimport(font);
+	else
+		work_begin(font);
+	const lines = [input.note];
+	if (file.name === 'sample.pf' && card.source === 'sample')
+		lines.push('The sample font draws its letters plain where the sample image ' +
+		           'draws them bold.');
+	lines.push(...input.warnings.map(warning => 'Warning: ' + warning + '.'));
+	if (input.missing.length > 0 && $('fill').checked && card.builtin === null)
+		lines.push('There is no built-in font to take the missing characters from ' +
+		           'yet: load the card\'s image first.');
+	say('font-status', lines);
+}
+
+// The card's built-in font changed: a font made of it, or filled from
+// it, is made again, keeping its edits.
+function builtin_changed() {
+	if (work.kind === 'builtin' && card.builtin !== null)
+		work_reimport({ table: card.builtin, missing: [], filled: false });
+	return import_font();
+}
+
+// Shows the size field for a font with outlines, holding the size it
+// was read at; hides it for any other.
+function show_size(scalable, size) {
+	$('size-box').hidden = !scalable;
+	if (scalable && size !== null)
+		$('size').value = String(size);
+}
+
+// Takes the size typed or stepped to, when it is one the import takes;
+// otherwise the import puts back the size the font was read at.
+function size_changed() {
+	const size = Number($('size').value);
+	if (Number.isInteger(size) && size >= 1 && size <= 64)
+		font_step.size = size;
+	return import_font();
+}
+
+// Whether the font being made, or the one kept from an earlier visit, may
+// make way for another: at once when no edit of it is unsaved, otherwise
+// when the person says so.
+async function may_replace_work() {
+	const kept = font_step.kept;
+	const name = kept !== null ? kept.font.name : work.name;
+	if (!work_has_unsaved_edits() && !(kept !== null && kept.unsaved && kept.edited > 0))
+		return true;
+	return ask(['The font you are making from ' + name + ' has edits that were not saved to ' +
+	            'a file.', 'Start another font, and lose them?'], 'Start another font',
+	           'Keep editing');
+}
+
+// Makes way for another font: the offer of the kept work goes, and so
+// does any import still running.
+function leave_work() {
+	font_step.kept = null;
+	$('kept-box').hidden = true;
+	font_step.imports++;
+	font_step.failed = false;
+}
+
+// Takes a font file chosen or dropped, or the sample font.  Returns
+// whether it was taken.
+async function take_font(file) {
+	if (!await may_replace_work())
+		return false;
+	let bytes;
+	try {
+		bytes = new Uint8Array(await file.arrayBuffer());
+	} catch (error) {
+		say('font-status', 'Could not read ' + file.name + ': ' + describe_failure(error),
+		    'error');
+		return false;
+	}
+	use_font_file(bytes, file.name);
+	await import_font();
+	return true;
+}
+
+// Makes a font file the one to import, in place of the work.
+function use_font_file(bytes, name) {
+	leave_work();
+	font_step.file = { bytes: bytes, name: name };
+	font_step.size = null;
+}
+
+async function start_from_builtin() {
+	if (card.builtin === null) {
+		say('font-status', (card.image === null ? 'Load the card\'s image first: '
+		                                        : 'The image holds no built-in font: ') +
+		    'the built-in font is the one in an unpatched ' + image_name + '.', 'error');
+		return;
+	}
+	if (!await may_replace_work())
+		return;
+	leave_work();
+	font_step.file = null;
+	$('open-font').value = '';
+	show_size(false, null);
+	work_begin({ table: card.builtin, name: 'the built-in font', kind: 'builtin',
+	             missing: [], filled: false });
+	say('font-status', 'The new font is the built-in font of ' + card.builtin_from + ', as ' +
+	    'it is. Change the glyphs you care about: click one in the new font\'s table, or ' +
+	    'move to it with the arrow keys and press Enter.');
+}
+
+// ---- The work an earlier visit kept --------------------------------------------
+
+function offer_kept_work() {
+	const kept = work_kept();
+	if (kept === null || work.table !== null)
+		return;
+	font_step.kept = kept;
+	let text = 'This browser kept the font you were making from ' + kept.font.name;
+	if (kept.edited > 0)
+		text += ', with ' + count(kept.edited, 'glyph', 'glyphs') + ' changed by hand' +
+		        (kept.unsaved ? ' and not saved to a file' : '');
+	$('kept-text').textContent = text + ' (' + kept.when.toLocaleString('en') + '). Go on ' +
+	                             'with it?';
+	$('kept-box').hidden = false;
+}
+
+function resume_kept_work() {
+	const kept = font_step.kept;
+	leave_work();
+	font_step.file = null;
+	work_resume(kept);
+	say('font-status', 'Going on with the font made from ' + kept.font.name + ', as this ' +
+	    'browser kept it. The import options apply to a font file chosen anew.');
+}
+
+function discard_kept_work() {
+	leave_work();
+	work_forget();
+	say('font-status', []);
+}
+
+// ---- Saving the work in files --------------------------------------------------
+
+// The name of the files saved: the font file's without its extensions.
+function saved_name(extension) {
+	const base = work.kind === 'builtin' || work.name === 'the built-in font'
+	        ? 'builtin' : work.name.replace(/(\.gz)?$/i, '').replace(/\.[^.]*$/, '');
+	return (base || 'font') + extension;
+}
+
+function save_table() {
+	const name = saved_name('.pf');
+	download(work.table, name, 'application/octet-stream');
+	work_mark_saved();
+	say_work('Downloading ' + name + ': the 2048 bytes the patch puts into ' + image_name +
+	         ', which os64-fontpatch takes as they are.');
+}
+
+async function save_sheet() {
+	const name = saved_name('.png');
+	try {
+		download(await os64.exportSheet(work.table, 4), name, 'image/png');
+	} catch (error) {
+		say_work('Could not draw the glyph sheet: ' + describe_failure(error));
+		return;
+	}
+	work_mark_saved();
+	say_work('Downloading ' + name + ': the glyphs at scale 4, which os64-font import ' +
+	         'reads back to the same table, and any image editor can change.');
+}
+
+function watch_drop_zone(zone) {
+	zone.addEventListener('dragover', function (event) {
+		event.preventDefault();
+		zone.classList.add('over');
+	});
+	zone.addEventListener('dragleave', function () {
+		zone.classList.remove('over');
+	});
+	zone.addEventListener('drop', function (event) {
+		event.preventDefault();
+		zone.classList.remove('over');
+		const file = event.dataTransfer.files[0];
+		if (file)
+			take_font(file);
+	});
+}
+
+function watch_font_step() {
+	$('open-font').addEventListener('change', async function (event) {
+		if (event.target.files[0] && !await take_font(event.target.files[0]))
+			event.target.value = '';
+	});
+	watch_drop_zone($('drop-zone'));
+	$('start-builtin').addEventListener('click', start_from_builtin);
+	$('kept-resume').addEventListener('click', resume_kept_work);
+	$('kept-discard').addEventListener('click', discard_kept_work);
+	$('save-table').addEventListener('click', save_table);
+	$('save-sheet').addEventListener('click', save_sheet);
+	// A name typed is taken when the field is left or Enter pressed; one
+	// picked from the list, or the field emptied, at once.
+	$('codepage').addEventListener('change', import_font);
+	$('codepage').addEventListener('input', function (event) {
+		const value = event.target.value.trim();
+		const listed = Array.from($('codepages').options, option => option.value);
+		if (value === '' || listed.includes(value))
+			import_font();
+	});
+	$('fill').addEventListener('change', import_font);
+	$('size').addEventListener('change', size_changed);
+	$('sample-text').addEventListener('input', draw_sample_text);
+}

@@ -1,5 +1,6 @@
-// A bit-at-a-time CRC-32.  It only ever covers the 4032 bytes of boot code,
-// where a table would buy nothing that can be noticed.
+// A bit-at-a-time CRC-32.  It only ever covers the 4032 bytes of boot code
+// and the few kilobytes of a glyph sheet's PNG chunks, where a table would
+// buy nothing that can be noticed.
 #include "crc32.h"
 
 std::uint32_t crc32_of(const std::uint8_t* bytes, std::size_t length)

@@ -1,5 +1,5 @@
-// PNG glyph sheets through libpng: decoding any PNG to RGBA pixels for the
-// sheet reader, and encoding drawn sheets as greyscale PNGs.
+// Reading PNG glyph sheets through libpng: decoding any PNG to RGBA pixels
+// for the sheet reader.
 #include "font_png.h"
 
 #include "font_sheet.h"
@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 static const std::uint8_t png_magic[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -19,14 +18,13 @@ bool is_png(const byte_buffer& data)
 }
 
 // libpng reports errors through a callback that must not return.  The
-// reading and writing functions below therefore call setjmp themselves and
-// keep no C++ objects with destructors of their own, so that the jump back
-// skips nothing that needs cleaning up.
+// reading functions below therefore call setjmp themselves and keep no C++
+// objects with destructors of their own, so that the jump back skips
+// nothing that needs cleaning up.
 struct png_io {
 	const std::uint8_t* data; // what is read
 	std::size_t size;
 	std::size_t position;
-	byte_buffer* out;         // what is written
 	char message[200];        // the last error libpng reported
 };
 
@@ -52,25 +50,6 @@ static void png_read_memory(png_structp png, png_bytep out, png_size_t length)
 	io->position += length;
 }
 
-static void png_write_memory(png_structp png, png_bytep data, png_size_t length)
-{
-	png_io* io = static_cast<png_io*>(png_get_io_ptr(png));
-	bool failed = false;
-	try {
-		io->out->insert(io->out->end(), data, data + length);
-	} catch (const std::bad_alloc&) {
-		failed = true;
-	}
-	if (failed)
-		png_error(png, "out of memory");
-}
-
-static void png_flush_memory(png_structp)
-{
-}
-
-// Reads the header and sets up the conversion of every colour type and bit
-// depth to 8-bit RGBA, with palettes expanded and transparency as alpha.
 static bool read_png_header(png_structp png, png_infop info, png_uint_32* width,
                             png_uint_32* height)
 {
@@ -107,19 +86,6 @@ static bool read_png_pixels(png_structp png, png_infop info, png_bytepp rows)
 		return false;
 	png_read_image(png, rows);
 	png_read_end(png, info);
-	return true;
-}
-
-static bool write_png_pixels(png_structp png, png_infop info, png_uint_32 width,
-                             png_uint_32 height, png_bytepp rows)
-{
-	if (setjmp(png_jmpbuf(png)))
-		return false;
-	png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-	             PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-	png_write_info(png, info);
-	png_write_image(png, rows);
-	png_write_end(png, info);
 	return true;
 }
 
@@ -167,38 +133,5 @@ bool read_sheet_png(const byte_buffer& data, byte_buffer* rgba, std::uint32_t* w
 		*height_out = height;
 	}
 	png_destroy_read_struct(&png, &info, nullptr);
-	return ok;
-}
-
-bool write_sheet(const std::uint8_t* table, unsigned scale, bool grid, byte_buffer* png_data,
-                 std::string* error)
-{
-	if (scale < 1 || scale > sheet_max_scale) {
-		*error = "the scale must be from 1 to " + std::to_string(sheet_max_scale);
-		return false;
-	}
-	unsigned size = 0;
-	byte_buffer pixels = draw_sheet(table, scale, grid, &size);
-
-	png_io io;
-	std::memset(&io, 0, sizeof io);
-	io.out = png_data;
-	png_data->clear();
-	png_structp png =
-	        png_create_write_struct(PNG_LIBPNG_VER_STRING, &io, png_fail, png_ignore_warning);
-	png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-	if (info == nullptr) {
-		png_destroy_write_struct(&png, nullptr);
-		*error = "cannot start the PNG encoder";
-		return false;
-	}
-	png_set_write_fn(png, &io, png_write_memory, png_flush_memory);
-	std::vector<png_bytep> rows(size);
-	for (unsigned y = 0; y < size; y++)
-		rows[y] = &pixels[(std::size_t)y * size];
-	bool ok = write_png_pixels(png, info, size, size, rows.data());
-	png_destroy_write_struct(&png, &info);
-	if (!ok)
-		*error = std::string("cannot encode the PNG image: ") + io.message;
 	return ok;
 }

@@ -1,4 +1,4 @@
-// PNG glyph sheets through libpng.
+// Reading PNG glyph sheets through libpng.
 #ifndef OS64_FONT_PNG_H
 #define OS64_FONT_PNG_H
 
@@ -12,11 +12,5 @@ bool is_png(const byte_buffer& data);
 // from its header, before its pixels are decoded.
 bool read_sheet_png(const byte_buffer& png, byte_buffer* rgba, std::uint32_t* width,
                     std::uint32_t* height, std::string* error);
-
-// Draws a font table as a glyph sheet: an 8-bit greyscale PNG with black
-// glyph pixels on white, each font pixel a scale x scale block, and light
-// grey grid lines when grid is set.
-bool write_sheet(const std::uint8_t* table, unsigned scale, bool grid, byte_buffer* png,
-                 std::string* error);
 
 #endif

@@ -142,16 +142,23 @@ EMSCRIPTEN_KEEPALIVE char* os64_check_backup(const std::uint8_t* image,
 	        backup_original_problem(image, image_length, backup, backup_length, offset));
 }
 
-// Draws a font table as a glyph sheet of 8-bit grey pixels, as os64-font
-// export does, into pixels, which has room for the largest sheet of that
-// scale, and returns its width and height.
-EMSCRIPTEN_KEEPALIVE std::uint32_t os64_draw_sheet(const std::uint8_t* table, std::uint32_t scale,
-                                                   std::uint32_t grid, std::uint8_t* pixels)
+// Writes the glyph sheet of a font table at scale, without grid lines, as
+// os64-font export writes it: the same PNG file, byte for byte.  The file
+// goes into a block from malloc, its length into *length.  Returns no block
+// when memory ran out.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* os64_sheet_png(const std::uint8_t* table, std::uint32_t scale,
+                                                  std::uint32_t* length)
 {
-	unsigned size = 0;
-	byte_buffer sheet = draw_sheet(table, scale, grid != 0, &size);
-	std::memcpy(pixels, sheet.data(), sheet.size());
-	return size;
+	byte_buffer png;
+	std::string error;
+	if (!write_sheet(table, scale, false, &png, &error))
+		return nullptr;
+	auto* block = static_cast<std::uint8_t*>(std::malloc(png.size()));
+	if (block == nullptr)
+		return nullptr;
+	std::memcpy(block, png.data(), png.size());
+	*length = (std::uint32_t)png.size();
+	return block;
 }
 
 // Makes the sample image and font in one block from malloc, the image

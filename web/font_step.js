@@ -232,7 +232,7 @@ function save_table() {
 async function save_sheet() {
 	const name = saved_name('.png');
 	try {
-		download(await os64.exportSheet(work.table, 4), name, 'image/png');
+		download(os64.exportSheet(work.table, 4), name, 'image/png');
 	} catch (error) {
 		say_work('Could not draw the glyph sheet: ' + describe_failure(error));
 		return;

@@ -397,32 +397,24 @@
 
 	// Draws the table as os64-font export draws a sheet, and has the
 	// browser encode it as a PNG picture, opaque black on white.
-	async function exportSheet(table, scale) {
+	function exportSheet(table, scale) {
 		need_engine();
 		need_bytes(table, 'table');
 		if (table.length !== 2048)
 			throw new RangeError('table must be 2048 bytes long');
 		if (!Number.isInteger(scale) || scale < 1 || scale > 32)
 			throw new RangeError('scale must be a whole number from 1 to 32');
-		const side = 128 * scale;
-		const grey = with_blocks([table], side * side, function (blocks) {
-			engine._os64_draw_sheet(blocks[0], scale, 0, blocks[1]);
-			return bytes_at(blocks[1], side * side);
+		const png = with_blocks([table], 4, function (blocks) {
+			const block = engine._os64_sheet_png(blocks[0], scale, blocks[1]);
+			if (block === 0)
+				return null;
+			const bytes = bytes_at(block, words(blocks[1], 1)[0]);
+			engine._free(block);
+			return bytes;
 		});
-		if (grey === null)
+		if (png === null)
 			throw new Error('not enough memory to draw the sheet');
-		// Opaque grey, RGBA in memory, whatever the byte order of words.
-		const pixels = new ImageData(side, side);
-		for (let i = 0; i < grey.length; i++)
-			pixels.data.fill(grey[i], i * 4, i * 4 + 3);
-		for (let i = 3; i < pixels.data.length; i += 4)
-			pixels.data[i] = 255;
-		const canvas = new_canvas(side, side);
-		canvas.getContext('2d').putImageData(pixels, 0, 0);
-		const blob = typeof canvas.convertToBlob === 'function'
-		        ? await canvas.convertToBlob({ type: 'image/png' })
-		        : await new Promise(resolve => canvas.toBlob(resolve, 'image/png'));
-		return new Uint8Array(await blob.arrayBuffer());
+		return png;
 	}
 
 	// The engine's WebAssembly, which the page carries gzip-compressed in

@@ -476,9 +476,12 @@ test('mouse drags and glyph buttons on the built-in font, both downloads, and th
 	await (await page.$('aria/Download the font table (.pf)')).click();
 	await (await page.$('aria/Download the glyph sheet (.png)')).click();
 	assert.ok((await downloaded(downloads, 'builtin.pf', 2048)).equals(table), 'the .pf');
-	await downloaded(downloads, 'builtin.png');
+	const sheet = await downloaded(downloads, 'builtin.png');
 	assert.equal(support.run(support.font_tool, ['import', 'builtin.png', 'sheet.pf'], downloads).status, 0);
 	assert.ok(fs.readFileSync(path.join(downloads, 'sheet.pf')).equals(table), 'the .png');
+	assert.equal(support.run(support.font_tool, ['export', 'sheet.pf', 'native.png', '--scale', '4'],
+	                         downloads).status, 0);
+	assert.ok(fs.readFileSync(path.join(downloads, 'native.png')).equals(sheet), 'the .png\'s bytes');
 	assert.match(await patch_card(page, null), /^Done\./);
 	const image = (await card_files(page, 'studio'))['OS64.v64'];
 	assert.ok(image.subarray(0x2F3D1, 0x2F3D1 + 2048).equals(table), 'the table patched');

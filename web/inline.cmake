@@ -1,6 +1,7 @@
 # Makes the self-contained page: every "<!-- include FILE -->" line of
 # TEMPLATE is replaced by FILE, found in one of the folders SEARCH lists,
-# inside a <style> element for a .css file and a <script> element
+# inside a <style> element for a .css file, as it is for an .html file
+# (which holds elements of its own), and inside a <script> element
 # otherwise.  The result is written to OUTPUT.
 #
 #   cmake -DTEMPLATE=page.html -DOUTPUT=out.html "-DSEARCH=dir;dir" -P inline.cmake
@@ -20,10 +21,12 @@ foreach(include IN LISTS includes)
   file(READ "${path}" content)
   # A closing tag inside the content would end its element early.
   string(TOLOWER "${content}" lower)
-  if(lower MATCHES "</(script|style)")
+  if(NOT name MATCHES "\\.html$" AND lower MATCHES "</(script|style)")
     message(FATAL_ERROR "${path} holds a closing </script> or </style> tag")
   endif()
-  if(name MATCHES "\\.css$")
+  if(name MATCHES "\\.html$")
+    set(element "${content}")
+  elseif(name MATCHES "\\.css$")
     set(element "<style>\n${content}</style>")
   else()
     set(element "<script>\n${content}</script>")

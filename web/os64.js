@@ -417,27 +417,60 @@
 		return png;
 	}
 
-	// The engine's WebAssembly, which the page carries gzip-compressed in
-	// base64.
-	async function engine_binary() {
-		if (typeof DecompressionStream !== 'function')
-			throw new Error('this browser cannot unpack it, as it lacks DecompressionStream; ' +
-			                'use a newer browser');
-		const packed = typeof Uint8Array.fromBase64 === 'function'
-		        ? Uint8Array.fromBase64(os64_engine_wasm)
-		        : Uint8Array.from(atob(os64_engine_wasm), c => c.charCodeAt(0));
-		const binary = await gunzip(packed);
-		if (typeof binary === 'string')
-			throw new Error('its WebAssembly is ' + binary);
-		return binary;
+	function from_base64(text) {
+		return typeof Uint8Array.fromBase64 === 'function'
+		        ? Uint8Array.fromBase64(text)
+		        : Uint8Array.from(atob(text), c => c.charCodeAt(0));
+	}
+
+	// Compiles the engine's WebAssembly, which the page carries
+	// gzip-compressed in base64, in parts: the scripts after this one hand
+	// them to os64_engine_part as the browser reads the page, the last with
+	// last set.  Each part is unpacked and compiled as it comes, while the
+	// rest of the page is still being read.
+	function compile_engine() {
+		if (typeof DecompressionStream !== 'function') {
+			window.os64_engine_part = function () {};
+			return Promise.reject(new Error('this browser cannot unpack it, as it lacks ' +
+			                                'DecompressionStream; use a newer browser'));
+		}
+		const unpack = new DecompressionStream('gzip');
+		const writer = unpack.writable.getWriter();
+		window.os64_engine_part = function (part, last) {
+			// A damaged part fails the compile, which reports it.
+			writer.write(from_base64(part)).catch(() => {});
+			if (last) {
+				writer.close().catch(() => {});
+				delete window.os64_engine_part;
+			}
+		};
+		const wasm = new Response(unpack.readable, { headers: { 'Content-Type': 'application/wasm' } });
+		const compiled = typeof WebAssembly.compileStreaming === 'function'
+		        ? WebAssembly.compileStreaming(wasm)
+		        : wasm.arrayBuffer().then(binary => WebAssembly.compile(binary));
+		return compiled.catch(function (error) {
+			throw new Error('its WebAssembly is damaged (' + error.message + ')');
+		});
 	}
 
 	// Resolves once the WebAssembly engine has been compiled and started.
-	const ready = engine_binary().then(function (binary) {
-		return os64_engine({ wasmBinary: binary });
+	const ready = compile_engine().then(function (module) {
+		return new Promise(function (resolve, reject) {
+			os64_engine({
+				instantiateWasm: function (imports, receive) {
+					WebAssembly.instantiate(module, imports).then(function (instance) {
+						receive(instance, module);
+					}, reject);
+					return {};
+				},
+			}).then(resolve, reject);
+		});
 	}).then(function (module) {
 		engine = module;
 	});
+	// Whoever waits for the engine hears of a failure; the page's scripts
+	// come later than its rejection may, so it is marked as heard of here.
+	ready.catch(function () {});
 
 	window.os64 = Object.freeze({
 		ready: ready,

@@ -89,6 +89,17 @@ function say_image_status() {
 	}
 }
 
+// Shows what was loaded: the patch button's label, whether a restore is
+// offered, and the check of the file the built-in font comes from.
+function card_shown(patch_label, can_restore, checked, where) {
+	if (patch_label !== null)
+		$('patch').textContent = patch_label;
+	$('restore').hidden = !can_restore;
+	show_check(checked, where + ', as read.');
+	redraw_fonts();
+	builtin_changed();
+}
+
 // Takes an image, and the folder's OS64.bak when there is one, as the
 // card's.
 function image_loaded(source, image, where, backup = null) {
@@ -107,15 +118,37 @@ function image_loaded(source, image, where, backup = null) {
 		}
 	}
 	say_image_status();
+	let patch_label = null;
 	if (source === 'folder')
-		$('patch').textContent = card.original !== null && card.original.error === null
+		patch_label = card.original !== null && card.original.error === null
 		        ? 'Patch again from ' + backup_name
 		        : 'Patch ' + image_name + ' in "' + card.folder.name + '"';
-	$('restore').hidden = source !== 'folder' || backup === null ||
-	                      os64.extractFont(backup) === null || same_bytes(image, backup);
-	show_check(image, where + ', as read.');
-	redraw_fonts();
-	builtin_changed();
+	card_shown(patch_label, source === 'folder' && backup !== null &&
+	           os64.extractFont(backup) !== null && !same_bytes(image, backup), image, where);
+}
+
+// Takes a folder that holds an unpatched OS64.bak and no OS64.v64 as the
+// card's.  A patch cut off between its two renames (a pulled card, a
+// power cut) leaves a card so, and so does a rename by hand that went
+// only half-way.  The patch and the restore then make OS64.v64 again
+// from a copy of OS64.bak.
+function backup_loaded(backup) {
+	const where = backup_name + ' in "' + card.folder.name + '"';
+	card.source = 'folder';
+	card.where = where;
+	card.image = null;
+	card.backup = backup;
+	card.original = null;
+	card.builtin = os64.extractFont(backup);
+	card.builtin_from = where;
+	say('image-status', ['There is no ' + image_name + ' in "' + card.folder.name + '", only ' +
+	    'its ' + backup_name + ': ' + backup.length.toLocaleString('en') + ' bytes, an ' +
+	    'unpatched image, whose built-in font is shown below. A patch cut off half-way ' +
+	    '(a pulled card, a power cut) can leave a card so.',
+	    'Patch again from ' + backup_name + ' to write a patched copy of it as ' + image_name +
+	    ', or restore ' + image_name + ' from ' + backup_name + ' to put the original back.'],
+	    'good');
+	card_shown('Patch again from ' + backup_name, true, backup, where);
 }
 
 async function read_file(handle) {
@@ -123,9 +156,16 @@ async function read_file(handle) {
 	return new Uint8Array(await file.arrayBuffer());
 }
 
-// Reads the folder's OS64.v64, and its OS64.bak, if it has one.
+// Reads the folder's OS64.v64 and its OS64.bak; either is null when the
+// folder has no file of that name.
 async function read_card(folder) {
-	const image = await read_file(await folder.getFileHandle(image_name));
+	let image = null;
+	try {
+		image = await read_file(await folder.getFileHandle(image_name));
+	} catch (error) {
+		if (error.name !== 'NotFoundError')
+			throw error;
+	}
 	let backup = null;
 	try {
 		backup = await read_file(await folder.getFileHandle(backup_name));
@@ -138,8 +178,11 @@ async function read_card(folder) {
 }
 
 function folder_loaded(files) {
-	image_loaded('folder', files.image, image_name + ' in "' + card.folder.name + '"',
-	             files.backup);
+	if (files.image === null)
+		backup_loaded(files.backup);
+	else
+		image_loaded('folder', files.image, image_name + ' in "' + card.folder.name + '"',
+		             files.backup);
 }
 
 async function choose_folder() {
@@ -153,12 +196,18 @@ async function choose_folder() {
 		return;
 	}
 	let files;
+	let why = null;
 	try {
 		files = await read_card(folder);
+		if (files.image === null && files.backup === null)
+			why = 'there is none. Choose the folder that holds the menu image.';
+		else if (files.image === null && os64.extractFont(files.backup) === null)
+			why = 'there is none, and the ' + backup_name + ' in it holds no unpatched ' +
+			      'image to make it again from.';
 	} catch (error) {
-		const why = error.name === 'NotFoundError'
-		        ? 'there is none. Choose the folder that holds the menu image.'
-		        : describe_failure(error);
+		why = describe_failure(error);
+	}
+	if (why !== null) {
 		say('image-status', 'Could not read ' + image_name + ' in the folder "' +
 		    folder.name + '": ' + why, 'error');
 		return;
@@ -280,6 +329,17 @@ async function keep_backup(folder, original, outcome) {
 	verifying.done('the same bytes as ' + image_name);
 }
 
+// Makes the missing OS64.v64 as an empty file for replace_image to fill;
+// outcome.image_created lets a failure remove it again.
+async function create_image(folder, outcome) {
+	if (await find_entry(folder, image_name) !== null)
+		throw new Error(image_name + ' has appeared in the folder since it was read; ' +
+		                'choose the folder again.');
+	const handle = await folder.getFileHandle(image_name, { create: true });
+	outcome.image_created = true;
+	return handle;
+}
+
 // Gives OS64.v64 its new content in one step, and reads it back.
 async function replace_image(handle, bytes, what, outcome) {
 	const writing = step('Writing ' + what);
@@ -307,73 +367,91 @@ async function first_patch(folder, image, result, outcome) {
 }
 
 // A patched OS64.v64 is patched again from a copy of OS64.bak, when that
-// is its original; OS64.bak itself is only read.
+// is its original, and a missing one is made again from it, when it is
+// an unpatched image (image is then null); OS64.bak itself is only read.
 async function patch_again(folder, image, font, not_found, outcome) {
 	if (await find_entry(folder, backup_name) === null)
 		throw new Error(not_found + '\nThere is no ' + backup_name + ' beside it to patch ' +
 		                'it again from.');
 	const backup = await read_step(folder, backup_name);
-	const comparing = step('Comparing ' + backup_name + ' with ' + image_name);
-	const original = os64.checkBackup(image.bytes, backup.bytes);
-	if (original.error !== null)
-		throw new Error(backup_name + ' is not the original of this ' + image_name + ', ' +
-		                'so the page does not patch again from it: ' + original.error + '.');
-	comparing.done('its original, with its built-in font at 0x' + hex(original.offset, 1));
+	if (image !== null) {
+		const comparing = step('Comparing ' + backup_name + ' with ' + image_name);
+		const original = os64.checkBackup(image.bytes, backup.bytes);
+		if (original.error !== null)
+			throw new Error(backup_name + ' is not the original of this ' + image_name +
+			                ', so the page does not patch again from it: ' + original.error +
+			                '.');
+		comparing.done('its original, with its built-in font at 0x' + hex(original.offset, 1));
+	}
 	const patching = step('Patching a copy of ' + backup_name + ' in memory');
 	const result = os64.patchImage(backup.bytes, font);
 	if (result.error !== null)
 		throw new Error(result.error);
 	patching.done(patched_step(result, ''));
-	await replace_image(image.handle, result.image, 'the patched ' + image_name, outcome);
+	const handle = image !== null ? image.handle : await create_image(folder, outcome);
+	await replace_image(handle, result.image, 'the patched ' + image_name, outcome);
 	return 'Done. ' + image_name + ' carries the new font and its checksum, patched ' +
 	       'again from a copy of ' + backup_name + ', which is unchanged.';
 }
 
-// Says what failed, after removing an OS64.bak this run wrote when
-// OS64.v64 is still the original.
+// Says what failed, after removing the OS64.bak or OS64.v64 this run
+// made when OS64.v64 did not take its new content.
 async function report_failure(folder, error, outcome) {
 	const lines = [describe_failure(error)];
-	if (outcome.backup_created && !outcome.image_replaced) {
+	let as_they_were = !outcome.image_replaced;
+	const made = [];
+	if (outcome.backup_created)
+		made.push(backup_name);
+	if (outcome.image_created)
+		made.push(image_name);
+	for (const name of as_they_were ? made : []) {
 		try {
-			await folder.removeEntry(backup_name);
+			await folder.removeEntry(name);
 		} catch (remove_error) {
-			lines.push(backup_name + ', which this run wrote, could not be removed ' +
-			           'again: ' + describe_failure(remove_error));
+			lines.push(name + ', which this run made, could not be removed again: ' +
+			           describe_failure(remove_error));
+			as_they_were = false;
 		}
 	}
-	if (!outcome.image_replaced)
+	if (as_they_were)
 		lines.push(image_name + ' and ' + backup_name + ' are as they were.');
 	say('patch-status', lines, 'error');
 }
 
-// Reads the folder again after a change, to show what it holds now.
-async function reread_folder(folder) {
+// Says that a change of the folder's files is done, then reads the
+// folder again to show what it holds now.
+async function say_done(folder, done) {
+	say('patch-status', done, 'good');
 	const files = await read_card(folder);
 	folder_loaded(files);
 	show_check(files.image, image_name + ' in "' + folder.name + '", as written.');
 }
 
 async function patch_in_folder(folder, font) {
-	const outcome = { backup_created: false, image_replaced: false };
+	const outcome = { backup_created: false, image_created: false, image_replaced: false };
 	try {
-		const image = await read_step(folder, image_name);
-		const patching = step('Patching it in memory');
-		const result = os64.patchImage(image.bytes, font);
-		let done;
-		if (result.error === null) {
-			patching.done(patched_step(result, ''));
-			done = await first_patch(folder, image, result, outcome);
-		} else if (result.error.startsWith('internal font not found')) {
-			patching.done('it is patched already');
-			done = await patch_again(folder, image, font, result.error, outcome);
-		} else {
-			throw new Error(result.error);
-		}
-		say('patch-status', done, 'good');
-		await reread_folder(folder);
+		await say_done(folder, await patch_folder_files(folder, font, outcome));
 	} catch (error) {
 		await report_failure(folder, error, outcome);
 	}
+}
+
+// Patches the folder's files and returns what to say when it is done.
+async function patch_folder_files(folder, font, outcome) {
+	if (await find_entry(folder, image_name) === null)
+		return patch_again(folder, null, font, 'There is no ' + image_name + ' in the folder.',
+		                   outcome);
+	const image = await read_step(folder, image_name);
+	const patching = step('Patching it in memory');
+	const result = os64.patchImage(image.bytes, font);
+	if (result.error === null) {
+		patching.done(patched_step(result, ''));
+		return first_patch(folder, image, result, outcome);
+	}
+	if (!result.error.startsWith('internal font not found'))
+		throw new Error(result.error);
+	patching.done('it is patched already');
+	return patch_again(folder, image, font, result.error, outcome);
 }
 
 // After a patch the page holds the patched image and goes on showing
@@ -440,7 +518,7 @@ async function card_change(body) {
 function patch() {
 	return card_change(async function () {
 		$('patch-steps').replaceChildren();
-		if (card.image === null) {
+		if (card.image === null && card.backup === null) {
 			say('patch-status', (can_use_folders ? 'Choose the card\'s folder'
 			                                     : 'Open ' + image_name) +
 			    ' first, or try the sample image.', 'error');
@@ -467,8 +545,11 @@ function patch() {
 async function restore() {
 	const folder = card.folder;
 	const lines = ['Restore ' + image_name + ' in "' + folder.name + '" from ' + backup_name +
-	               '?', image_name + ' takes the content of ' + backup_name + ', the ' +
-	               'unpatched image, in one step. ' + backup_name + ' stays as it is.'];
+	               '?', (card.image === null ? image_name + ', which is missing, is made ' +
+	                                           'again with'
+	                                         : image_name + ' takes') +
+	               ' the content of ' + backup_name + ', the unpatched image, in one step. ' +
+	               backup_name + ' stays as it is.'];
 	if (card.original !== null && card.original.error !== null)
 		lines.push('Note that ' + backup_name + ' is not the original of this ' + image_name +
 		           ': ' + card.original.error + '.');
@@ -477,7 +558,7 @@ async function restore() {
 	await card_change(async function () {
 		$('patch-steps').replaceChildren();
 		say('patch-status', 'Restoring…');
-		const outcome = { backup_created: false, image_replaced: false };
+		const outcome = { backup_created: false, image_created: false, image_replaced: false };
 		try {
 			const backup = await read_step(folder, backup_name);
 			const checking = step('Looking for the built-in font in it');
@@ -485,12 +566,13 @@ async function restore() {
 				throw new Error(backup_name + ' holds no built-in font: it is no unpatched ' +
 				                'image, and is not restored.');
 			checking.done('it is an unpatched image');
-			const image = await folder.getFileHandle(image_name);
+			const image = await find_entry(folder, image_name) !== null
+			        ? await folder.getFileHandle(image_name)
+			        : await create_image(folder, outcome);
 			await replace_image(image, backup.bytes, image_name + ' from ' + backup_name,
 			                    outcome);
-			say('patch-status', 'Done. ' + image_name + ' holds the original image again, and ' +
-			    backup_name + ' is still beside it.', 'good');
-			await reread_folder(folder);
+			await say_done(folder, 'Done. ' + image_name + ' holds the original image again, ' +
+			               'and ' + backup_name + ' is still beside it.');
 		} catch (error) {
 			await report_failure(folder, error, outcome);
 		}

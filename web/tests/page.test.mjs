@@ -524,6 +524,44 @@ test('a patched card is patched again from a copy of OS64.bak, then restored fro
 	assert.equal(await page.$eval('#restore', e => e.hidden), true);
 });
 
+// Restores the card through the page's question, and returns what the
+// page says in the end.
+async function restore_card(page) {
+	await page.click('#restore');
+	await page.waitForSelector('#question[open]');
+	await page.click('#question-yes');
+	await page.waitForSelector('#patch-status p.good, #patch-status p.error');
+	return page.$eval('#patch-status', box => box.innerText);
+}
+
+// A patch cut off between its two renames leaves OS64.bak alone.
+test('a card with only OS64.bak gets OS64.v64 back, restored or patched, or nothing on a failure', async function () {
+	const cases = [
+		{ card: 'lone-restore', act: restore_card, image: demo.image,
+		  said: /^Done\. OS64\.v64 holds the original image again/ },
+		{ card: 'lone-patch', image: patched, said: /^Done\..*patched again from a copy of OS64\.bak/,
+		  act: async function (page) {
+			await (await page.$('#open-font')).uploadFile(font_path);
+			await page.waitForSelector('#font-status p');
+			return patch_card(page, null);
+		} },
+		{ card: 'lone-full', before: fail_image_writes, act: restore_card, image: null,
+		  said: /^The card is full\.\n+OS64\.v64 and OS64\.bak are as they were\.$/ },
+	];
+	for (const c of cases) {
+		const page = await open_with_card(c.card, { 'OS64.bak': demo.image }, c.before);
+		await page.click('#choose-folder');
+		await page.waitForSelector('#image-status p');
+		assert.match(await page.$eval('#image-status', e => e.innerText),
+		             /^There is no OS64\.v64 in "lone-\w+", only its OS64\.bak: .* an unpatched image/);
+		assert.match(await c.act(page), c.said, c.card);
+		const files = await card_files(page, c.card);
+		assert.deepEqual(Object.keys(files).sort(), c.image ? ['OS64.bak', 'OS64.v64'] : ['OS64.bak'], c.card);
+		assert.ok(files['OS64.bak'].equals(demo.image), c.card);
+		assert.ok(!c.image || files['OS64.v64'].equals(c.image), c.card);
+	}
+});
+
 test('an OS64.bak of another image, or a restore failing part-way, leaves both files as they were', async function () {
 	const other = Buffer.from(demo.image);
 	other[0x1000] ^= 1;
@@ -534,11 +572,7 @@ test('an OS64.bak of another image, or a restore failing part-way, leaves both f
 		  act: async function (page) {
 			await page.click('#choose-folder');
 			await page.waitForSelector('#image-status p');
-			await page.click('#restore');
-			await page.waitForSelector('#question[open]');
-			await page.click('#question-yes');
-			await page.waitForSelector('#patch-status p.error');
-			return page.$eval('#patch-status', box => box.innerText);
+			return restore_card(page);
 		} },
 	];
 	for (const c of cases) {

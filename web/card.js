@@ -100,16 +100,21 @@ function card_shown(patch_label, can_restore, checked, where) {
 	builtin_changed();
 }
 
-// Takes an image, and the folder's OS64.bak when there is one, as the
-// card's.
-function image_loaded(source, image, where, backup = null) {
+// Sets what the card holds, with the built-in font taken from where.
+function take_card(source, where, image, backup, builtin) {
 	card.source = source;
 	card.where = where;
 	card.image = image;
 	card.backup = backup;
 	card.original = null;
-	card.builtin = os64.extractFont(image);
+	card.builtin = builtin;
 	card.builtin_from = where;
+}
+
+// Takes an image, and the folder's OS64.bak when there is one, as the
+// card's.
+function image_loaded(source, image, where, backup = null) {
+	take_card(source, where, image, backup, os64.extractFont(image));
 	if (card.builtin === null && backup !== null) {
 		card.original = os64.checkBackup(image, backup);
 		if (card.original.error === null) {
@@ -134,13 +139,7 @@ function image_loaded(source, image, where, backup = null) {
 // from a copy of OS64.bak.
 function backup_loaded(backup) {
 	const where = backup_name + ' in "' + card.folder.name + '"';
-	card.source = 'folder';
-	card.where = where;
-	card.image = null;
-	card.backup = backup;
-	card.original = null;
-	card.builtin = os64.extractFont(backup);
-	card.builtin_from = where;
+	take_card('folder', where, null, backup, os64.extractFont(backup));
 	say('image-status', ['There is no ' + image_name + ' in "' + card.folder.name + '", only ' +
 	    'its ' + backup_name + ': ' + backup.length.toLocaleString('en') + ' bytes, an ' +
 	    'unpatched image, whose built-in font is shown below. A patch cut off half-way ' +

@@ -16,8 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # One .exe that runs on a bare Windows: the C++ library and the compiler's
-# support library are linked in, leaving only system DLLs to import.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# support library are linked in, leaving only system DLLs to import.  The
+# linker writes no time stamp into its header, so the same sources give the
+# same .exe.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 
 # try_run and CTest run the programs through Wine.
 if(OS64_WINE)

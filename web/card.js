@@ -2,26 +2,19 @@
 // or the sample), the built-in font to replace, the patch, the patch
 // again from OS64.bak, the restore of the original, and the check panel.
 // It moves bytes; every patch, comparison and check comes from
-// window.os64, the same C++ code as the command-line tools.
-'use strict';
+// window.os64, the same C++ code as the command-line tools.  What it
+// read of the card is kept in card_state.js.
+import { card, hold_patched_image, take_card, take_folder } from './card_state.js';
+import { redraw_fonts } from './draw.js';
+import { os64 } from './engine_api.js';
+import { builtin_changed, font_step, may_replace_work, use_font_file } from './font_step.js';
+import { work } from './font_work.js';
+import { backup_name, checksum_text, describe_failure, hex, image_name, same_bytes }
+        from './page_common.js';
+import { $, ask, say } from './page_ui.js';
 
-// Where the image came from ('folder', 'file' or 'sample') and how the
-// page names it, the folder's handle, the image as last read, the
-// folder's OS64.bak as last read (or null), what os64.checkBackup said of
-// the two when the image is patched, and the built-in font the patch
-// replaces and where it is: the image's own, or OS64.bak's when the image
-// is patched and OS64.bak is its original.
-const card = {
-	source: null,
-	where: '',
-	folder: null,
-	image: null,
-	backup: null,
-	original: null,
-	builtin: null,
-	builtin_from: '',
-	busy: false,
-};
+// Whether a change of the card's files is running.
+let busy = false;
 
 const can_use_folders = typeof window.showDirectoryPicker === 'function';
 
@@ -100,28 +93,20 @@ function card_shown(patch_label, can_restore, checked, where) {
 	builtin_changed();
 }
 
-// Sets what the card holds, with the built-in font taken from where.
-function take_card(source, where, image, backup, builtin) {
-	card.source = source;
-	card.where = where;
-	card.image = image;
-	card.backup = backup;
-	card.original = null;
-	card.builtin = builtin;
-	card.builtin_from = where;
-}
-
 // Takes an image, and the folder's OS64.bak when there is one, as the
 // card's.
 function image_loaded(source, image, where, backup = null) {
-	take_card(source, where, image, backup, os64.extractFont(image));
-	if (card.builtin === null && backup !== null) {
-		card.original = os64.checkBackup(image, backup);
-		if (card.original.error === null) {
-			card.builtin = os64.extractFont(backup);
-			card.builtin_from = backup_name + ' in "' + card.folder.name + '"';
+	let builtin = os64.extractFont(image);
+	let builtin_from = where;
+	let original = null;
+	if (builtin === null && backup !== null) {
+		original = os64.checkBackup(image, backup);
+		if (original.error === null) {
+			builtin = os64.extractFont(backup);
+			builtin_from = backup_name + ' in "' + card.folder.name + '"';
 		}
 	}
+	take_card({ source, where, image, backup, original, builtin, builtin_from });
 	say_image_status();
 	let patch_label = null;
 	if (source === 'folder')
@@ -139,7 +124,8 @@ function image_loaded(source, image, where, backup = null) {
 // from a copy of OS64.bak.
 function backup_loaded(backup) {
 	const where = backup_name + ' in "' + card.folder.name + '"';
-	take_card('folder', where, null, backup, os64.extractFont(backup));
+	take_card({ source: 'folder', where, image: null, backup, original: null,
+	            builtin: os64.extractFont(backup), builtin_from: where });
 	say('image-status', ['There is no ' + image_name + ' in "' + card.folder.name + '", only ' +
 	    'its ' + backup_name + ': ' + backup.length.toLocaleString('en') + ' bytes, an ' +
 	    'unpatched image, whose built-in font is shown below. A patch cut off half-way ' +
@@ -211,7 +197,7 @@ async function choose_folder() {
 		    folder.name + '": ' + why, 'error');
 		return;
 	}
-	card.folder = folder;
+	take_folder(folder);
 	clear_patch_report();
 	folder_loaded(files);
 }
@@ -222,7 +208,7 @@ async function open_image(input) {
 		return;
 	try {
 		const image = new Uint8Array(await file.arrayBuffer());
-		card.folder = null;
+		take_folder(null);
 		clear_patch_report();
 		image_loaded('file', image, file.name);
 		$('patch').textContent = 'Patch and download ' + image_name;
@@ -241,7 +227,7 @@ async function try_sample() {
 	if (!await may_replace_work())
 		return;
 	use_font_file(sample.font, 'sample.pf');
-	card.folder = null;
+	take_folder(null);
 	clear_patch_report();
 	$('patch').textContent = 'Patch the sample image';
 	image_loaded('sample', sample.image, 'The sample image');
@@ -493,22 +479,22 @@ function patch_to_download(font) {
 		    'written. Its check is below.', 'good');
 		show_check(result.image, 'The patched sample image.');
 	}
-	card.image = result.image;
+	hold_patched_image(result.image);
 	image_patched(card.source === 'file' ? 'The downloaded ' + image_name : 'The sample image');
 }
 
 // Runs a change of the card's files, one at a time, with the buttons
 // that start one disabled meanwhile.
 async function card_change(body) {
-	if (card.busy)
+	if (busy)
 		return;
-	card.busy = true;
+	busy = true;
 	$('patch').disabled = true;
 	$('restore').disabled = true;
 	try {
 		await body();
 	} finally {
-		card.busy = false;
+		busy = false;
 		$('patch').disabled = false;
 		$('restore').disabled = false;
 	}
@@ -552,7 +538,7 @@ async function restore() {
 	if (card.original !== null && card.original.error !== null)
 		lines.push('Note that ' + backup_name + ' is not the original of this ' + image_name +
 		           ': ' + card.original.error + '.');
-	if (card.busy || !await ask(lines, 'Restore', 'Cancel'))
+	if (busy || !await ask(lines, 'Restore', 'Cancel'))
 		return;
 	await card_change(async function () {
 		$('patch-steps').replaceChildren();
@@ -593,3 +579,5 @@ function watch_card() {
 	$('patch').addEventListener('click', patch);
 	$('restore').addEventListener('click', restore);
 }
+
+export { watch_card };

@@ -1,8 +1,14 @@
 // Drawing: the built-in font and the new font as tables of glyphs, a line
 // of sample text in each, and the glyph editor.  It reads the card (the
 // built-in font) and the work (the new font, the editor's glyph and
-// cursor, the history) and changes neither.
-'use strict';
+// cursor, the history) and changes neither.  It marks the states of the
+// glyph table's cells and the editor's pixels, which editor.js makes.
+import { card } from './card_state.js';
+import { build_editor_grid, build_table_grid, pixel_button, table_cell } from './editor.js';
+import { work, work_edited, work_edited_slots } from './font_work.js';
+import { character_list, character_name, character_of, count, hex, slot_of }
+        from './page_common.js';
+import { $ } from './page_ui.js';
 
 const glyph_scale = 3;
 const glyph_size = 8 * glyph_scale;
@@ -86,7 +92,7 @@ function draw_text(canvas, table, text, lacks, what) {
 	const unknown = [];
 	characters.forEach(function (code, i) {
 		const x = i * glyph_size;
-		const slot = slot_of.get(code);
+		const slot = slot_of(code);
 		if (slot === undefined) {
 			unknown.push(code);
 			context.strokeStyle = marked;
@@ -154,7 +160,7 @@ function draw_sample_text() {
 
 // The table's cell for a slot says what the drawing shows.
 function describe_grid_cell(slot) {
-	const grid_cell = table_cells[slot];
+	const grid_cell = table_cell(slot);
 	const look = new_font_look(slot);
 	const description = look === 'edited' ? 'changed by hand'
 	                  : look !== 'lacking' ? ''
@@ -168,12 +174,12 @@ let marked_slot = null;
 
 function mark_open_glyph() {
 	const slot = work.table !== null ? work.slot : null;
-	if (table_cells.length === 0 || slot === marked_slot)
+	if (table_cell(0) === null || slot === marked_slot)
 		return;
 	if (marked_slot !== null)
-		table_cells[marked_slot].setAttribute('aria-selected', 'false');
+		table_cell(marked_slot).setAttribute('aria-selected', 'false');
 	if (slot !== null)
-		table_cells[slot].setAttribute('aria-selected', 'true');
+		table_cell(slot).setAttribute('aria-selected', 'true');
 	marked_slot = slot;
 }
 
@@ -191,8 +197,9 @@ function draw_editor() {
 	const slot = work.slot;
 	$('editor-slot').textContent = '0x' + hex(slot, 2);
 	$('editor-character').textContent = slot === 0 ? '(no character)'
-	                                               : character_name(character_of[slot]);
-	pixel_buttons.forEach(function (button, i) {
+	                                               : character_name(character_of(slot));
+	for (let i = 0; i < 64; i++) {
+		const button = pixel_button(i);
 		const row = i >> 3;
 		const column = i & 7;
 		const on = (work.table[slot * 8 + row] & (0x80 >> column)) !== 0;
@@ -201,7 +208,7 @@ function draw_editor() {
 			button.setAttribute('aria-pressed', String(on));
 		button.classList.toggle('cursor', here);
 		button.tabIndex = here ? 0 : -1;
-	});
+	}
 }
 
 // Redraws one glyph of the new font where it shows: its cell of the
@@ -210,7 +217,7 @@ function redraw_glyph(slot) {
 	const canvas = $('new-table');
 	if (canvas.width > 0)
 		draw_cell(canvas.getContext('2d'), work.table, slot, new_font_look(slot));
-	if (table_cells.length > 0) {
+	if (table_cell(0) !== null) {
 		describe_grid_cell(slot);
 		$('new-grid').setAttribute('aria-label', new_font_label());
 	}
@@ -242,3 +249,5 @@ function redraw_fonts() {
 	draw_sample_text();
 	draw_editor();
 }
+
+export { draw_sample_text, draw_editor, redraw_glyph, redraw_fonts };

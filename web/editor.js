@@ -3,7 +3,12 @@
 // or from the keyboard, the buttons that change a whole glyph, copy and
 // paste, and undo and redo.  Every change goes to the work (font_work.js);
 // draw.js shows it.
-'use strict';
+import {
+	glyph_of, work, work_copy, work_move_cursor, work_open, work_paste, work_redo, work_set_glyph,
+	work_stroke_begin, work_stroke_end, work_stroke_paint, work_toggle, work_undo,
+} from './font_work.js';
+import { slot_name } from './page_common.js';
+import { $ } from './page_ui.js';
 
 // The cells of the table's grid, by slot, and the editor's pixels, row by
 // row; made when first needed, so that none of this is built before the
@@ -269,3 +274,16 @@ function watch_editor() {
 	$('redo').addEventListener('click', work_redo);
 	document.addEventListener('keydown', history_keydown);
 }
+
+// The table's cell for a slot, and the editor's pixel at index (its row
+// times 8 plus its column), for draw.js to mark; null before the grid is
+// built.
+function table_cell(slot) {
+	return table_cells[slot] ?? null;
+}
+
+function pixel_button(index) {
+	return pixel_buttons[index] ?? null;
+}
+
+export { build_table_grid, build_editor_grid, table_cell, pixel_button, say_work, watch_editor };

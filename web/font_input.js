@@ -10,6 +10,7 @@
 // Every font goes through os64.importFont, as os64-font import would
 // make a table of it.  The one exception is a raw table shorter than 2048
 // bytes, which os64-fontpatch takes as it is and the page does too.
+import { os64 } from './engine_api.js';
 
 async function read_font_file(bytes, name, options) {
 	if (bytes.length > 0 && bytes.length < 2048 && /\.pf$/i.test(name)) {
@@ -27,3 +28,5 @@ async function read_font_file(bytes, name, options) {
 	return { font: result.table, note: result.description + '.', warnings: result.warnings,
 	         missing: result.missing, size: result.size, scalable: result.scalable };
 }
+
+export { read_font_file };

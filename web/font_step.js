@@ -2,7 +2,17 @@
 // stand, the built-in font to start from, the work an earlier visit kept,
 // and the downloads of the table and the sheet.  The font it makes
 // becomes the work (font_work.js), which the editor then changes.
-'use strict';
+import { card } from './card_state.js';
+import { draw_sample_text } from './draw.js';
+import { say_work } from './editor.js';
+import { os64 } from './engine_api.js';
+import { read_font_file } from './font_input.js';
+import {
+	work, work_begin, work_clear, work_forget, work_has_unsaved_edits, work_kept, work_mark_saved,
+	work_reimport, work_resume,
+} from './font_work.js';
+import { count, describe_failure, image_name, read_only } from './page_common.js';
+import { $, ask, download, say } from './page_ui.js';
 
 // The font file chosen ({ bytes, name }) or null, the pixel size asked
 // for it (null for the one it is read at by default), the number of the
@@ -283,3 +293,10 @@ function watch_font_step() {
 	$('size').addEventListener('change', size_changed);
 	$('sample-text').addEventListener('input', draw_sample_text);
 }
+
+const font_step_view = read_only(font_step);
+
+export {
+	font_step_view as font_step, builtin_changed, may_replace_work, use_font_file,
+	offer_kept_work, watch_font_step,
+};

@@ -4,8 +4,8 @@
 // changes that undo and redo walk.  Every change to it goes through the
 // functions here, which record it for undo, keep the work in the
 // browser's storage and call the listeners, which redraw.  Nothing else
-// writes to it.
-'use strict';
+// writes to it: the other modules see it through a read-only view.
+import { read_only, same_bytes } from './page_common.js';
 
 const work = {
 	table: null,        // the 2048 bytes that will be patched, or null
@@ -27,7 +27,13 @@ const work = {
 const work_listeners = [];
 const work_storage_key = 'os64-fontpatch: the font being made';
 
-// Calls every listener with what changed: 'all', or the slot of a glyph.
+// Has listener called after every change, with what changed: 'all', the
+// slot of a glyph, 'editor', 'cursor' or 'copied'.
+function work_listen(listener) {
+	work_listeners.push(listener);
+}
+
+// Calls every listener with what changed.
 function work_changed(what) {
 	for (const listener of work_listeners)
 		listener(what);
@@ -273,3 +279,13 @@ function work_mark_saved() {
 	work.unsaved = false;
 	work_save();
 }
+
+const work_view = read_only(work);
+
+export {
+	work_view as work, work_listen, glyph_of, work_edited, work_edited_slots,
+	work_has_unsaved_edits, work_begin, work_reimport, work_clear, work_set_glyph, work_toggle,
+	work_stroke_begin, work_stroke_paint, work_stroke_end, work_undo, work_redo, work_open,
+	work_move_cursor, work_copy, work_paste, work_forget, work_kept, work_resume,
+	work_mark_saved,
+};

@@ -3,484 +3,487 @@
 // compiled C++ and copies the result out again, so callers only ever see
 // fresh Uint8Arrays and plain numbers.  README.md beside this file
 // documents the API.
-(function () {
-	'use strict';
+//
+// The build makes this module a script of its own near the top of the
+// page, after Emscripten's, which defines the factory os64_engine, and
+// before the scripts that carry the engine's WebAssembly, which hand it
+// to os64_engine_part as the browser reads them.  It imports nothing and
+// publishes the API as window.os64, which the page's modules
+// (engine_api.js) use as anyone else does.
+let engine = null;
 
-	let engine = null;
+function need_engine() {
+	if (engine === null)
+		throw new Error('the engine is not ready yet: wait for os64.ready');
+}
 
-	function need_engine() {
-		if (engine === null)
-			throw new Error('the engine is not ready yet: wait for os64.ready');
-	}
+function need_bytes(value, name) {
+	if (!(value instanceof Uint8Array))
+		throw new TypeError(name + ' must be a Uint8Array');
+}
 
-	function need_bytes(value, name) {
-		if (!(value instanceof Uint8Array))
-			throw new TypeError(name + ' must be a Uint8Array');
-	}
-
-	// Runs body with blocks of engine memory: one for each Uint8Array in
-	// inputs, holding a copy of its bytes, and one of extra_bytes more.  The
-	// blocks are freed whatever happens.  Returns null when memory runs out.
-	function with_blocks(inputs, extra_bytes, body) {
-		const blocks = [];
-		try {
-			for (const bytes of inputs.concat([new Uint8Array(extra_bytes)])) {
-				const block = engine._malloc(Math.max(bytes.length, 1));
-				if (block === 0)
-					return null;
-				blocks.push(block);
-				// Taken after the malloc, which may have grown the memory.
-				engine.HEAPU8.set(bytes, block);
-			}
-			return body(blocks);
-		} finally {
-			for (const block of blocks)
-				engine._free(block);
+// Runs body with blocks of engine memory: one for each Uint8Array in
+// inputs, holding a copy of its bytes, and one of extra_bytes more.  The
+// blocks are freed whatever happens.  Returns null when memory runs out.
+function with_blocks(inputs, extra_bytes, body) {
+	const blocks = [];
+	try {
+		for (const bytes of inputs.concat([new Uint8Array(extra_bytes)])) {
+			const block = engine._malloc(Math.max(bytes.length, 1));
+			if (block === 0)
+				return null;
+			blocks.push(block);
+			// Taken after the malloc, which may have grown the memory.
+			engine.HEAPU8.set(bytes, block);
 		}
+		return body(blocks);
+	} finally {
+		for (const block of blocks)
+			engine._free(block);
 	}
+}
 
-	function words(block, count) {
-		return Array.from(new Uint32Array(engine.HEAPU8.buffer, block, count));
+function words(block, count) {
+	return Array.from(new Uint32Array(engine.HEAPU8.buffer, block, count));
+}
+
+function bytes_at(block, length) {
+	return engine.HEAPU8.slice(block, block + length);
+}
+
+// Reads a message the engine returned, and frees it; null for none.
+function take_message(block) {
+	if (block === 0)
+		return null;
+	const heap = engine.HEAPU8;
+	const end = heap.indexOf(0, block);
+	const text = new TextDecoder().decode(heap.subarray(block, end));
+	engine._free(block);
+	return text;
+}
+
+// Reads count messages from one block the engine returned, each ending
+// in a NUL, and frees it; an empty message becomes null.
+function take_messages(block, count) {
+	const messages = [];
+	let at = block;
+	for (let i = 0; i < count; i++) {
+		const end = engine.HEAPU8.indexOf(0, at);
+		const text = new TextDecoder().decode(engine.HEAPU8.subarray(at, end));
+		messages.push(text === '' ? null : text);
+		at = end + 1;
 	}
+	engine._free(block);
+	return messages;
+}
 
-	function bytes_at(block, length) {
-		return engine.HEAPU8.slice(block, block + length);
-	}
+function out_of_memory(length) {
+	return 'not enough memory for an image of ' + length + ' bytes';
+}
 
-	// Reads a message the engine returned, and frees it; null for none.
-	function take_message(block) {
+function patchImage(image, font) {
+	need_engine();
+	need_bytes(image, 'image');
+	need_bytes(font, 'font');
+	const result = with_blocks([image, font], 12, function (blocks) {
+		const error = take_message(engine._os64_patch_image(
+		        blocks[0], image.length, blocks[1], font.length, blocks[2]));
+		if (error !== null)
+			return { image: null, offset: null, checksum: null, error: error };
+		const out = words(blocks[2], 3);
+		return { image: bytes_at(blocks[0], image.length), offset: out[0],
+		         checksum: [out[1], out[2]], error: null };
+	});
+	if (result === null)
+		return { image: null, offset: null, checksum: null, error: out_of_memory(image.length) };
+	return result;
+}
+
+function checkImage(image) {
+	need_engine();
+	need_bytes(image, 'image');
+	const result = with_blocks([image], 28, function (blocks) {
+		const error = take_message(engine._os64_check_image(blocks[0], image.length, blocks[1]));
+		if (error !== null)
+			return { stored: null, computed: null, matches: null, bootCodeCrc: null,
+			         is6102: null, error: error };
+		const out = words(blocks[1], 7);
+		return { stored: [out[0], out[1]], computed: [out[2], out[3]], matches: out[4] === 1,
+		         bootCodeCrc: out[5], is6102: out[6] === 1, error: null };
+	});
+	if (result === null)
+		return { stored: null, computed: null, matches: null, bootCodeCrc: null,
+		         is6102: null, error: out_of_memory(image.length) };
+	return result;
+}
+
+function extractFont(image) {
+	need_engine();
+	need_bytes(image, 'image');
+	return with_blocks([image], 2048 + 4, function (blocks) {
+		const table = blocks[1];
+		const error = take_message(engine._os64_extract_font(
+		        blocks[0], image.length, table, table + 2048));
+		return error === null ? bytes_at(table, 2048) : null;
+	});
+}
+
+function checkBackup(image, backup) {
+	need_engine();
+	need_bytes(image, 'image');
+	need_bytes(backup, 'backup');
+	const result = with_blocks([image, backup], 4, function (blocks) {
+		const error = take_message(engine._os64_check_backup(
+		        blocks[0], image.length, blocks[1], backup.length, blocks[2]));
+		const offset = words(blocks[2], 1)[0];
+		return { offset: offset !== 0xFFFFFFFF ? offset : null, error: error };
+	});
+	if (result === null)
+		return { offset: null, error: out_of_memory(image.length + backup.length) };
+	return result;
+}
+
+function makeSample() {
+	need_engine();
+	return with_blocks([], 8, function (blocks) {
+		const block = engine._os64_make_sample(blocks[0]);
 		if (block === 0)
 			return null;
-		const heap = engine.HEAPU8;
-		const end = heap.indexOf(0, block);
-		const text = new TextDecoder().decode(heap.subarray(block, end));
+		const lengths = words(blocks[0], 2);
+		const sample = { image: bytes_at(block, lengths[0]),
+		                 font: bytes_at(block + lengths[0], lengths[1]) };
 		engine._free(block);
-		return text;
-	}
+		return sample;
+	});
+}
 
-	// Reads count messages from one block the engine returned, each ending
-	// in a NUL, and frees it; an empty message becomes null.
-	function take_messages(block, count) {
-		const messages = [];
-		let at = block;
-		for (let i = 0; i < count; i++) {
-			const end = engine.HEAPU8.indexOf(0, at);
-			const text = new TextDecoder().decode(engine.HEAPU8.subarray(at, end));
-			messages.push(text === '' ? null : text);
-			at = end + 1;
+// ---- Importing fonts ------------------------------------------------------
+
+// The limits of os64-font import: the largest input it reads, and the
+// most a gzip-compressed one may decompress to.
+const max_import_size = 64 * 1024 * 1024;
+const max_font_size = 16 * 1024 * 1024;
+// The largest pixel size --size takes.
+const max_size = 64;
+
+const gzip_magic = [0x1F, 0x8B];
+const png_magic = [0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A];
+
+function starts_with(bytes, magic) {
+	return bytes.length >= magic.length && magic.every((b, i) => bytes[i] === b);
+}
+
+// The C string of text, for the engine.
+function c_string(text) {
+	return new TextEncoder().encode(text + '\0');
+}
+
+// Undoes gzip compression with the browser's own decompressor.  Returns
+// the bytes, or a string that says what was wrong, in os64-font's words
+// where the browser's error allows.
+async function gunzip(bytes) {
+	// Written in one piece, which the browser unpacks several times
+	// faster than a stream of a Blob's chunks.  The reader reports a
+	// failure; the writer's promises would only repeat it.
+	const stream = new DecompressionStream('gzip');
+	const writer = stream.writable.getWriter();
+	writer.write(bytes).catch(() => {});
+	writer.close().catch(() => {});
+	const reader = stream.readable.getReader();
+	const parts = [];
+	let length = 0;
+	try {
+		for (;;) {
+			const { done, value } = await reader.read();
+			if (done)
+				break;
+			length += value.length;
+			if (length > max_font_size) {
+				reader.cancel().catch(() => {});
+				return 'gzip data that decompresses to more than ' + max_font_size + ' bytes';
+			}
+			parts.push(value);
 		}
+	} catch (error) {
+		return /truncated/i.test(error.message) ? 'truncated gzip data' : 'damaged gzip data';
+	}
+	const content = new Uint8Array(length);
+	let at = 0;
+	for (const part of parts) {
+		content.set(part, at);
+		at += part.length;
+	}
+	return content;
+}
+
+// The width and height a PNG's header states, or null without one.
+function png_size(bytes) {
+	const ihdr = [0x49, 0x48, 0x44, 0x52];
+	if (bytes.length < 24 || !ihdr.every((b, i) => bytes[12 + i] === b))
+		return null;
+	const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+	return { width: view.getUint32(16), height: view.getUint32(20) };
+}
+
+function new_canvas(width, height) {
+	if (typeof OffscreenCanvas === 'function')
+		return new OffscreenCanvas(width, height);
+	const canvas = document.createElement('canvas');
+	canvas.width = width;
+	canvas.height = height;
+	return canvas;
+}
+
+// The pixels of a bitmap as they are stored, read back through a WebGL
+// texture, which keeps them as uploaded.  Returns null where WebGL is
+// missing or the bitmap is larger than its textures can be.
+function webgl_pixels(bitmap) {
+	const gl = new_canvas(1, 1).getContext('webgl');
+	if (gl === null || Math.max(bitmap.width, bitmap.height) >
+	                   gl.getParameter(gl.MAX_TEXTURE_SIZE))
+		return null;
+	try {
+		gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
+		gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
+		const texture = gl.createTexture();
+		gl.bindTexture(gl.TEXTURE_2D, texture);
+		gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
+		gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
+		gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D,
+		                        texture, 0);
+		if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE)
+			return null;
+		const pixels = new Uint8Array(bitmap.width * bitmap.height * 4);
+		gl.readPixels(0, 0, bitmap.width, bitmap.height, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+		return gl.getError() === gl.NO_ERROR ? pixels : null;
+	} finally {
+		const lose = gl.getExtension('WEBGL_lose_context');
+		if (lose !== null)
+			lose.loseContext();
+	}
+}
+
+// The pixels of a bitmap through a 2D canvas, which stores them with
+// premultiplied alpha: exact where a pixel is opaque or fully
+// transparent, off by rounding where it is partly transparent.
+function canvas_pixels(bitmap) {
+	const context = new_canvas(bitmap.width, bitmap.height)
+	        .getContext('2d', { willReadFrequently: true });
+	context.drawImage(bitmap, 0, 0);
+	const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+	return new Uint8Array(pixels.buffer, pixels.byteOffset, pixels.length);
+}
+
+// Has the browser decode a PNG to 8-bit RGBA pixels as they are stored:
+// no colour space conversion and no premultiplied alpha, as libpng
+// gives them to os64-font.  Returns { rgba, width, height }, or a string
+// that says what was wrong.  WebGL reads them back exactly; a 2D canvas,
+// where WebGL is missing, only where they are not partly transparent.
+async function decode_png(bytes) {
+	let bitmap;
+	try {
+		bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }),
+		                                 { colorSpaceConversion: 'none',
+		                                   premultiplyAlpha: 'none' });
+	} catch (error) {
+		return 'damaged PNG image: the browser cannot decode it';
+	}
+	try {
+		return { rgba: webgl_pixels(bitmap) || canvas_pixels(bitmap),
+		         width: bitmap.width, height: bitmap.height };
+	} finally {
+		bitmap.close();
+	}
+}
+
+// What importFont returns for a failure; size and scalable as far as
+// they are known.
+function import_failure(error, size = null, scalable = false) {
+	return { table: null, description: null, missing: null, warnings: [], size: size,
+	         scalable: scalable, error: error };
+}
+
+// Calls an import entry point of the engine.  pixels is the RGBA of a
+// sheet with its width and height, or null to import content as any
+// other font.
+function engine_import(content, pixels, gzip, name, options) {
+	const data = pixels !== null ? pixels.rgba : content;
+	const fill = options.fill;
+	const inputs = [data, c_string(name), c_string(options.codepage),
+	                fill || new Uint8Array(0), c_string(options.fill_name)];
+	// The table; the size read, whether it is scalable, the number of
+	// missing characters and their slots.
+	const reply_bytes = 2048 + 3 * 4 + 255 * 4;
+	const result = with_blocks(inputs, reply_bytes, function (blocks) {
+		const [data_block, name_block, codepage_block, fill_block, fill_name_block,
+		       reply] = blocks;
+		const fill_at = fill ? fill_block : 0;
+		const block = pixels !== null
+		        ? engine._os64_import_sheet(data_block, pixels.width, pixels.height, gzip,
+		                                    name_block, codepage_block, options.size,
+		                                    fill_at, fill_name_block, reply)
+		        : engine._os64_import_font(data_block, data.length, gzip, name_block,
+		                                   codepage_block, options.size, fill_at,
+		                                   fill_name_block, reply);
+		if (block === 0)
+			return null;
+		const [error, warning, description] = take_messages(block, 3);
+		const [size, scalable, count] = words(reply + 2048, 3);
+		const read_at = size !== 0 ? size : null;
+		if (error !== null)
+			return import_failure(error, read_at, scalable === 1);
+		return { table: bytes_at(reply, 2048), description: description,
+		         missing: words(reply + 2048 + 12, count),
+		         warnings: warning !== null ? [warning] : [], size: read_at,
+		         scalable: scalable === 1, error: null };
+	});
+	return result !== null ? result : import_failure(name + ': not enough memory to import it');
+}
+
+async function importFont(bytes, fileName, options) {
+	need_engine();
+	need_bytes(bytes, 'bytes');
+	if (typeof fileName !== 'string')
+		throw new TypeError('fileName must be a string');
+	options = options || {};
+	const codepage = options.codepage || '';
+	const size = options.size || 0;
+	const fill = options.fill || null;
+	const fill_name = options.fillName || 'the fill table';
+	if (typeof codepage !== 'string')
+		throw new TypeError('options.codepage must be a string');
+	if (!Number.isInteger(size) || size < 0 || size > max_size)
+		throw new RangeError('options.size must be a whole number from 1 to ' + max_size);
+	if (fill !== null)
+		need_bytes(fill, 'options.fill');
+	if (typeof fill_name !== 'string')
+		throw new TypeError('options.fillName must be a string');
+
+	if (bytes.length > max_import_size)
+		return import_failure(fileName + ': ' + bytes.length + ' bytes, more than ' +
+		                      max_import_size + ' for a font or a glyph sheet');
+	if (fill !== null && fill.length !== 2048)
+		return import_failure(fill_name + ': ' + fill.length + ' bytes, but a font ' +
+		                      'table has exactly 2048 (256 glyphs of 8 bytes)');
+	const gzip = starts_with(bytes, gzip_magic);
+	let content = bytes;
+	if (gzip) {
+		content = await gunzip(bytes);
+		if (typeof content === 'string')
+			return import_failure(fileName + ': ' + content);
+	}
+	let pixels = null;
+	if (starts_with(content, png_magic)) {
+		const size = png_size(content);
+		if (size !== null) {
+			const problem = take_message(engine._os64_sheet_size_error(size.width,
+			                                                           size.height));
+			if (problem !== null)
+				return import_failure(fileName + ': ' + problem);
+		}
+		pixels = await decode_png(content);
+		if (typeof pixels === 'string')
+			return import_failure(fileName + ': ' + pixels);
+	}
+	return engine_import(content, pixels, gzip ? 1 : 0, fileName,
+	                     { codepage: codepage, size: size, fill: fill, fill_name: fill_name });
+}
+
+function cp437() {
+	need_engine();
+	return with_blocks([], 256 * 4, function (blocks) {
+		const error = take_message(engine._os64_cp437(blocks[0]));
+		if (error !== null)
+			throw new Error(error);
+		return words(blocks[0], 256);
+	});
+}
+
+// Draws the table as os64-font export draws a sheet, and has the
+// browser encode it as a PNG picture, opaque black on white.
+function exportSheet(table, scale) {
+	need_engine();
+	need_bytes(table, 'table');
+	if (table.length !== 2048)
+		throw new RangeError('table must be 2048 bytes long');
+	if (!Number.isInteger(scale) || scale < 1 || scale > 32)
+		throw new RangeError('scale must be a whole number from 1 to 32');
+	const png = with_blocks([table], 4, function (blocks) {
+		const block = engine._os64_sheet_png(blocks[0], scale, blocks[1]);
+		if (block === 0)
+			return null;
+		const bytes = bytes_at(block, words(blocks[1], 1)[0]);
 		engine._free(block);
-		return messages;
-	}
-
-	function out_of_memory(length) {
-		return 'not enough memory for an image of ' + length + ' bytes';
-	}
-
-	function patchImage(image, font) {
-		need_engine();
-		need_bytes(image, 'image');
-		need_bytes(font, 'font');
-		const result = with_blocks([image, font], 12, function (blocks) {
-			const error = take_message(engine._os64_patch_image(
-			        blocks[0], image.length, blocks[1], font.length, blocks[2]));
-			if (error !== null)
-				return { image: null, offset: null, checksum: null, error: error };
-			const out = words(blocks[2], 3);
-			return { image: bytes_at(blocks[0], image.length), offset: out[0],
-			         checksum: [out[1], out[2]], error: null };
-		});
-		if (result === null)
-			return { image: null, offset: null, checksum: null, error: out_of_memory(image.length) };
-		return result;
-	}
-
-	function checkImage(image) {
-		need_engine();
-		need_bytes(image, 'image');
-		const result = with_blocks([image], 28, function (blocks) {
-			const error = take_message(engine._os64_check_image(blocks[0], image.length, blocks[1]));
-			if (error !== null)
-				return { stored: null, computed: null, matches: null, bootCodeCrc: null,
-				         is6102: null, error: error };
-			const out = words(blocks[1], 7);
-			return { stored: [out[0], out[1]], computed: [out[2], out[3]], matches: out[4] === 1,
-			         bootCodeCrc: out[5], is6102: out[6] === 1, error: null };
-		});
-		if (result === null)
-			return { stored: null, computed: null, matches: null, bootCodeCrc: null,
-			         is6102: null, error: out_of_memory(image.length) };
-		return result;
-	}
-
-	function extractFont(image) {
-		need_engine();
-		need_bytes(image, 'image');
-		return with_blocks([image], 2048 + 4, function (blocks) {
-			const table = blocks[1];
-			const error = take_message(engine._os64_extract_font(
-			        blocks[0], image.length, table, table + 2048));
-			return error === null ? bytes_at(table, 2048) : null;
-		});
-	}
-
-	function checkBackup(image, backup) {
-		need_engine();
-		need_bytes(image, 'image');
-		need_bytes(backup, 'backup');
-		const result = with_blocks([image, backup], 4, function (blocks) {
-			const error = take_message(engine._os64_check_backup(
-			        blocks[0], image.length, blocks[1], backup.length, blocks[2]));
-			const offset = words(blocks[2], 1)[0];
-			return { offset: offset !== 0xFFFFFFFF ? offset : null, error: error };
-		});
-		if (result === null)
-			return { offset: null, error: out_of_memory(image.length + backup.length) };
-		return result;
-	}
-
-	function makeSample() {
-		need_engine();
-		return with_blocks([], 8, function (blocks) {
-			const block = engine._os64_make_sample(blocks[0]);
-			if (block === 0)
-				return null;
-			const lengths = words(blocks[0], 2);
-			const sample = { image: bytes_at(block, lengths[0]),
-			                 font: bytes_at(block + lengths[0], lengths[1]) };
-			engine._free(block);
-			return sample;
-		});
-	}
-
-	// ---- Importing fonts ------------------------------------------------------
-
-	// The limits of os64-font import: the largest input it reads, and the
-	// most a gzip-compressed one may decompress to.
-	const max_import_size = 64 * 1024 * 1024;
-	const max_font_size = 16 * 1024 * 1024;
-	// The largest pixel size --size takes.
-	const max_size = 64;
-
-	const gzip_magic = [0x1F, 0x8B];
-	const png_magic = [0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A];
-
-	function starts_with(bytes, magic) {
-		return bytes.length >= magic.length && magic.every((b, i) => bytes[i] === b);
-	}
-
-	// The C string of text, for the engine.
-	function c_string(text) {
-		return new TextEncoder().encode(text + '\0');
-	}
-
-	// Undoes gzip compression with the browser's own decompressor.  Returns
-	// the bytes, or a string that says what was wrong, in os64-font's words
-	// where the browser's error allows.
-	async function gunzip(bytes) {
-		// Written in one piece, which the browser unpacks several times
-		// faster than a stream of a Blob's chunks.  The reader reports a
-		// failure; the writer's promises would only repeat it.
-		const stream = new DecompressionStream('gzip');
-		const writer = stream.writable.getWriter();
-		writer.write(bytes).catch(() => {});
-		writer.close().catch(() => {});
-		const reader = stream.readable.getReader();
-		const parts = [];
-		let length = 0;
-		try {
-			for (;;) {
-				const { done, value } = await reader.read();
-				if (done)
-					break;
-				length += value.length;
-				if (length > max_font_size) {
-					reader.cancel().catch(() => {});
-					return 'gzip data that decompresses to more than ' + max_font_size + ' bytes';
-				}
-				parts.push(value);
-			}
-		} catch (error) {
-			return /truncated/i.test(error.message) ? 'truncated gzip data' : 'damaged gzip data';
-		}
-		const content = new Uint8Array(length);
-		let at = 0;
-		for (const part of parts) {
-			content.set(part, at);
-			at += part.length;
-		}
-		return content;
-	}
-
-	// The width and height a PNG's header states, or null without one.
-	function png_size(bytes) {
-		const ihdr = [0x49, 0x48, 0x44, 0x52];
-		if (bytes.length < 24 || !ihdr.every((b, i) => bytes[12 + i] === b))
-			return null;
-		const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-		return { width: view.getUint32(16), height: view.getUint32(20) };
-	}
-
-	function new_canvas(width, height) {
-		if (typeof OffscreenCanvas === 'function')
-			return new OffscreenCanvas(width, height);
-		const canvas = document.createElement('canvas');
-		canvas.width = width;
-		canvas.height = height;
-		return canvas;
-	}
-
-	// The pixels of a bitmap as they are stored, read back through a WebGL
-	// texture, which keeps them as uploaded.  Returns null where WebGL is
-	// missing or the bitmap is larger than its textures can be.
-	function webgl_pixels(bitmap) {
-		const gl = new_canvas(1, 1).getContext('webgl');
-		if (gl === null || Math.max(bitmap.width, bitmap.height) >
-		                   gl.getParameter(gl.MAX_TEXTURE_SIZE))
-			return null;
-		try {
-			gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
-			gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
-			const texture = gl.createTexture();
-			gl.bindTexture(gl.TEXTURE_2D, texture);
-			gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
-			gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
-			gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D,
-			                        texture, 0);
-			if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE)
-				return null;
-			const pixels = new Uint8Array(bitmap.width * bitmap.height * 4);
-			gl.readPixels(0, 0, bitmap.width, bitmap.height, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
-			return gl.getError() === gl.NO_ERROR ? pixels : null;
-		} finally {
-			const lose = gl.getExtension('WEBGL_lose_context');
-			if (lose !== null)
-				lose.loseContext();
-		}
-	}
-
-	// The pixels of a bitmap through a 2D canvas, which stores them with
-	// premultiplied alpha: exact where a pixel is opaque or fully
-	// transparent, off by rounding where it is partly transparent.
-	function canvas_pixels(bitmap) {
-		const context = new_canvas(bitmap.width, bitmap.height)
-		        .getContext('2d', { willReadFrequently: true });
-		context.drawImage(bitmap, 0, 0);
-		const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
-		return new Uint8Array(pixels.buffer, pixels.byteOffset, pixels.length);
-	}
-
-	// Has the browser decode a PNG to 8-bit RGBA pixels as they are stored:
-	// no colour space conversion and no premultiplied alpha, as libpng
-	// gives them to os64-font.  Returns { rgba, width, height }, or a string
-	// that says what was wrong.  WebGL reads them back exactly; a 2D canvas,
-	// where WebGL is missing, only where they are not partly transparent.
-	async function decode_png(bytes) {
-		let bitmap;
-		try {
-			bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }),
-			                                 { colorSpaceConversion: 'none',
-			                                   premultiplyAlpha: 'none' });
-		} catch (error) {
-			return 'damaged PNG image: the browser cannot decode it';
-		}
-		try {
-			return { rgba: webgl_pixels(bitmap) || canvas_pixels(bitmap),
-			         width: bitmap.width, height: bitmap.height };
-		} finally {
-			bitmap.close();
-		}
-	}
-
-	// What importFont returns for a failure; size and scalable as far as
-	// they are known.
-	function import_failure(error, size = null, scalable = false) {
-		return { table: null, description: null, missing: null, warnings: [], size: size,
-		         scalable: scalable, error: error };
-	}
-
-	// Calls an import entry point of the engine.  pixels is the RGBA of a
-	// sheet with its width and height, or null to import content as any
-	// other font.
-	function engine_import(content, pixels, gzip, name, options) {
-		const data = pixels !== null ? pixels.rgba : content;
-		const fill = options.fill;
-		const inputs = [data, c_string(name), c_string(options.codepage),
-		                fill || new Uint8Array(0), c_string(options.fill_name)];
-		// The table; the size read, whether it is scalable, the number of
-		// missing characters and their slots.
-		const reply_bytes = 2048 + 3 * 4 + 255 * 4;
-		const result = with_blocks(inputs, reply_bytes, function (blocks) {
-			const [data_block, name_block, codepage_block, fill_block, fill_name_block,
-			       reply] = blocks;
-			const fill_at = fill ? fill_block : 0;
-			const block = pixels !== null
-			        ? engine._os64_import_sheet(data_block, pixels.width, pixels.height, gzip,
-			                                    name_block, codepage_block, options.size,
-			                                    fill_at, fill_name_block, reply)
-			        : engine._os64_import_font(data_block, data.length, gzip, name_block,
-			                                   codepage_block, options.size, fill_at,
-			                                   fill_name_block, reply);
-			if (block === 0)
-				return null;
-			const [error, warning, description] = take_messages(block, 3);
-			const [size, scalable, count] = words(reply + 2048, 3);
-			const read_at = size !== 0 ? size : null;
-			if (error !== null)
-				return import_failure(error, read_at, scalable === 1);
-			return { table: bytes_at(reply, 2048), description: description,
-			         missing: words(reply + 2048 + 12, count),
-			         warnings: warning !== null ? [warning] : [], size: read_at,
-			         scalable: scalable === 1, error: null };
-		});
-		return result !== null ? result : import_failure(name + ': not enough memory to import it');
-	}
-
-	async function importFont(bytes, fileName, options) {
-		need_engine();
-		need_bytes(bytes, 'bytes');
-		if (typeof fileName !== 'string')
-			throw new TypeError('fileName must be a string');
-		options = options || {};
-		const codepage = options.codepage || '';
-		const size = options.size || 0;
-		const fill = options.fill || null;
-		const fill_name = options.fillName || 'the fill table';
-		if (typeof codepage !== 'string')
-			throw new TypeError('options.codepage must be a string');
-		if (!Number.isInteger(size) || size < 0 || size > max_size)
-			throw new RangeError('options.size must be a whole number from 1 to ' + max_size);
-		if (fill !== null)
-			need_bytes(fill, 'options.fill');
-		if (typeof fill_name !== 'string')
-			throw new TypeError('options.fillName must be a string');
-
-		if (bytes.length > max_import_size)
-			return import_failure(fileName + ': ' + bytes.length + ' bytes, more than ' +
-			                      max_import_size + ' for a font or a glyph sheet');
-		if (fill !== null && fill.length !== 2048)
-			return import_failure(fill_name + ': ' + fill.length + ' bytes, but a font ' +
-			                      'table has exactly 2048 (256 glyphs of 8 bytes)');
-		const gzip = starts_with(bytes, gzip_magic);
-		let content = bytes;
-		if (gzip) {
-			content = await gunzip(bytes);
-			if (typeof content === 'string')
-				return import_failure(fileName + ': ' + content);
-		}
-		let pixels = null;
-		if (starts_with(content, png_magic)) {
-			const size = png_size(content);
-			if (size !== null) {
-				const problem = take_message(engine._os64_sheet_size_error(size.width,
-				                                                           size.height));
-				if (problem !== null)
-					return import_failure(fileName + ': ' + problem);
-			}
-			pixels = await decode_png(content);
-			if (typeof pixels === 'string')
-				return import_failure(fileName + ': ' + pixels);
-		}
-		return engine_import(content, pixels, gzip ? 1 : 0, fileName,
-		                     { codepage: codepage, size: size, fill: fill, fill_name: fill_name });
-	}
-
-	function cp437() {
-		need_engine();
-		return with_blocks([], 256 * 4, function (blocks) {
-			const error = take_message(engine._os64_cp437(blocks[0]));
-			if (error !== null)
-				throw new Error(error);
-			return words(blocks[0], 256);
-		});
-	}
-
-	// Draws the table as os64-font export draws a sheet, and has the
-	// browser encode it as a PNG picture, opaque black on white.
-	function exportSheet(table, scale) {
-		need_engine();
-		need_bytes(table, 'table');
-		if (table.length !== 2048)
-			throw new RangeError('table must be 2048 bytes long');
-		if (!Number.isInteger(scale) || scale < 1 || scale > 32)
-			throw new RangeError('scale must be a whole number from 1 to 32');
-		const png = with_blocks([table], 4, function (blocks) {
-			const block = engine._os64_sheet_png(blocks[0], scale, blocks[1]);
-			if (block === 0)
-				return null;
-			const bytes = bytes_at(block, words(blocks[1], 1)[0]);
-			engine._free(block);
-			return bytes;
-		});
-		if (png === null)
-			throw new Error('not enough memory to draw the sheet');
-		return png;
-	}
-
-	function from_base64(text) {
-		return typeof Uint8Array.fromBase64 === 'function'
-		        ? Uint8Array.fromBase64(text)
-		        : Uint8Array.from(atob(text), c => c.charCodeAt(0));
-	}
-
-	// Compiles the engine's WebAssembly, which the page carries
-	// gzip-compressed in base64, in parts: the scripts after this one hand
-	// them to os64_engine_part as the browser reads the page, the last with
-	// last set.  Each part is unpacked and compiled as it comes, while the
-	// rest of the page is still being read.
-	function compile_engine() {
-		if (typeof DecompressionStream !== 'function') {
-			window.os64_engine_part = function () {};
-			return Promise.reject(new Error('this browser cannot unpack it, as it lacks ' +
-			                                'DecompressionStream; use a newer browser'));
-		}
-		const unpack = new DecompressionStream('gzip');
-		const writer = unpack.writable.getWriter();
-		window.os64_engine_part = function (part, last) {
-			// A damaged part fails the compile, which reports it.
-			writer.write(from_base64(part)).catch(() => {});
-			if (last) {
-				writer.close().catch(() => {});
-				delete window.os64_engine_part;
-			}
-		};
-		const wasm = new Response(unpack.readable, { headers: { 'Content-Type': 'application/wasm' } });
-		const compiled = typeof WebAssembly.compileStreaming === 'function'
-		        ? WebAssembly.compileStreaming(wasm)
-		        : wasm.arrayBuffer().then(binary => WebAssembly.compile(binary));
-		return compiled.catch(function (error) {
-			throw new Error('its WebAssembly is damaged (' + error.message + ')');
-		});
-	}
-
-	// Resolves once the WebAssembly engine has been compiled and started.
-	const ready = compile_engine().then(function (module) {
-		return new Promise(function (resolve, reject) {
-			os64_engine({
-				instantiateWasm: function (imports, receive) {
-					WebAssembly.instantiate(module, imports).then(function (instance) {
-						receive(instance, module);
-					}, reject);
-					return {};
-				},
-			}).then(resolve, reject);
-		});
-	}).then(function (module) {
-		engine = module;
+		return bytes;
 	});
-	// Whoever waits for the engine hears of a failure; the page's scripts
-	// come later than its rejection may, so it is marked as heard of here.
-	ready.catch(function () {});
+	if (png === null)
+		throw new Error('not enough memory to draw the sheet');
+	return png;
+}
 
-	window.os64 = Object.freeze({
-		ready: ready,
-		patchImage: patchImage,
-		checkImage: checkImage,
-		checkBackup: checkBackup,
-		extractFont: extractFont,
-		makeSample: makeSample,
-		importFont: importFont,
-		exportSheet: exportSheet,
-		cp437: cp437,
+function from_base64(text) {
+	return typeof Uint8Array.fromBase64 === 'function'
+	        ? Uint8Array.fromBase64(text)
+	        : Uint8Array.from(atob(text), c => c.charCodeAt(0));
+}
+
+// Compiles the engine's WebAssembly, which the page carries
+// gzip-compressed in base64, in parts: the scripts after this one hand
+// them to os64_engine_part as the browser reads the page, the last with
+// last set.  Each part is unpacked and compiled as it comes, while the
+// rest of the page is still being read.
+function compile_engine() {
+	if (typeof DecompressionStream !== 'function') {
+		window.os64_engine_part = function () {};
+		return Promise.reject(new Error('this browser cannot unpack it, as it lacks ' +
+		                                'DecompressionStream; use a newer browser'));
+	}
+	const unpack = new DecompressionStream('gzip');
+	const writer = unpack.writable.getWriter();
+	window.os64_engine_part = function (part, last) {
+		// A damaged part fails the compile, which reports it.
+		writer.write(from_base64(part)).catch(() => {});
+		if (last) {
+			writer.close().catch(() => {});
+			delete window.os64_engine_part;
+		}
+	};
+	const wasm = new Response(unpack.readable, { headers: { 'Content-Type': 'application/wasm' } });
+	const compiled = typeof WebAssembly.compileStreaming === 'function'
+	        ? WebAssembly.compileStreaming(wasm)
+	        : wasm.arrayBuffer().then(binary => WebAssembly.compile(binary));
+	return compiled.catch(function (error) {
+		throw new Error('its WebAssembly is damaged (' + error.message + ')');
 	});
-})();
+}
+
+// Resolves once the WebAssembly engine has been compiled and started.
+const ready = compile_engine().then(function (module) {
+	return new Promise(function (resolve, reject) {
+		os64_engine({
+			instantiateWasm: function (imports, receive) {
+				WebAssembly.instantiate(module, imports).then(function (instance) {
+					receive(instance, module);
+				}, reject);
+				return {};
+			},
+		}).then(resolve, reject);
+	});
+}).then(function (module) {
+	engine = module;
+});
+// Whoever waits for the engine hears of a failure; the page's scripts
+// come later than its rejection may, so it is marked as heard of here.
+ready.catch(function () {});
+
+window.os64 = Object.freeze({
+	ready: ready,
+	patchImage: patchImage,
+	checkImage: checkImage,
+	checkBackup: checkBackup,
+	extractFont: extractFont,
+	makeSample: makeSample,
+	importFont: importFont,
+	exportSheet: exportSheet,
+	cp437: cp437,
+});

@@ -1,33 +1,11 @@
-// What the parts of the page share: its elements, its status areas,
-// numbers and characters as the command-line tools print them, questions
-// asked in the page, and downloads.  The page's scripts are plain scripts
-// that share one global scope, in the order page.html includes them.
-'use strict';
+// What the parts of the page share that needs no browser: the names of
+// the card's files, numbers and characters as the command-line tools
+// print them, byte comparison, and the read-only view through which a
+// module lets the others see its state.  page_ui.js holds what works on
+// the page itself.
 
 const image_name = 'OS64.v64';
 const backup_name = 'OS64.bak';
-
-function $(id) {
-	return document.getElementById(id);
-}
-
-// Replaces what a status area says with one paragraph per line; kind
-// 'error' makes it an alert, which screen readers announce at once.
-function say(area, lines, kind) {
-	const box = $(area);
-	box.replaceChildren();
-	for (const line of [].concat(lines)) {
-		const p = document.createElement('p');
-		p.textContent = line;
-		if (kind === 'error') {
-			p.className = 'error';
-			p.setAttribute('role', 'alert');
-		} else if (kind === 'good') {
-			p.className = 'good';
-		}
-		box.append(p);
-	}
-}
 
 function hex(value, digits) {
 	return value.toString(16).toUpperCase().padStart(digits, '0');
@@ -56,6 +34,16 @@ function same_bytes(a, b) {
 	return true;
 }
 
+// A view of a module's state for the other modules: each field can be
+// read, none can be set (an assignment throws), so every change goes
+// through the owner's functions.
+function read_only(state) {
+	const view = {};
+	for (const key of Object.keys(state))
+		Object.defineProperty(view, key, { get: () => state[key], enumerable: true });
+	return Object.freeze(view);
+}
+
 // "U+00E9 é", as os64-font names a character.
 function character_name(code) {
 	return 'U+' + code.toString(16).toUpperCase().padStart(4, '0') + ' ' +
@@ -70,63 +58,37 @@ function character_list(codes) {
 // The character each slot draws, and the slot of every character (the
 // lowest where code page 437 has a character twice); set once the engine
 // is ready.
-let character_of = null;
-let slot_of = null;
+let characters = null;
+let slots = null;
 
-function learn_cp437() {
-	character_of = os64.cp437();
-	slot_of = new Map();
-	character_of.forEach(function (code, slot) {
-		if (slot > 0 && !slot_of.has(code))
-			slot_of.set(code, slot);
+// Learns code page 437 as the engine has it: table is os64.cp437().
+function learn_cp437(table) {
+	characters = Array.from(table);
+	slots = new Map();
+	characters.forEach(function (code, slot) {
+		if (slot > 0 && !slots.has(code))
+			slots.set(code, slot);
 	});
+}
+
+// The character a slot draws, as a code point; 0 for slot 0.
+function character_of(slot) {
+	return characters[slot];
+}
+
+// The slot that draws a character, or undefined when code page 437 has
+// no slot for it.
+function slot_of(code) {
+	return slots.get(code);
 }
 
 // "0x82 U+00E9 é": a slot and the character it draws; slot 0 draws none.
 function slot_name(slot) {
 	const name = '0x' + hex(slot, 2);
-	return slot === 0 ? name : name + ' ' + character_name(character_of[slot]);
+	return slot === 0 ? name : name + ' ' + character_name(character_of(slot));
 }
 
-// Asks a question in the page and resolves to whether the person chose
-// yes.  Escape, or the other button, is no.
-function ask(lines, yes, no) {
-	const dialog = $('question');
-	const text = $('question-text');
-	text.replaceChildren(...[].concat(lines).map(function (line) {
-		const p = document.createElement('p');
-		p.textContent = line;
-		return p;
-	}));
-	$('question-yes').textContent = yes;
-	$('question-no').textContent = no;
-	return new Promise(function (resolve) {
-		function answer(value) {
-			$('question-yes').onclick = null;
-			$('question-no').onclick = null;
-			dialog.oncancel = null;
-			dialog.close();
-			resolve(value);
-		}
-		$('question-yes').onclick = () => answer(true);
-		$('question-no').onclick = () => answer(false);
-		dialog.oncancel = function (event) {
-			event.preventDefault();
-			answer(false);
-		};
-		dialog.showModal();
-	});
-}
-
-// Offers bytes as a download under a name.
-function download(bytes, name, type) {
-	const link = document.createElement('a');
-	link.href = URL.createObjectURL(new Blob([bytes], { type: type }));
-	link.download = name;
-	link.hidden = true;
-	document.body.append(link);
-	link.click();
-	link.remove();
-	// The browser has read the bytes once the download starts.
-	setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-}
+export {
+	image_name, backup_name, hex, checksum_text, describe_failure, count, same_bytes, read_only,
+	character_name, character_list, learn_cp437, character_of, slot_of, slot_name,
+};

@@ -1,7 +1,7 @@
-// The page's budgets, measured in headless Chromium: its size, the time
-// until it is ready after opening, importFont of an outline font,
-// patchImage on a 32 MiB image, and a stroke in the glyph editor.  The figures are printed as the test's
-// diagnostics.
+// The page's budgets, measured in headless Chromium or Firefox: its size,
+// the time until it is ready after opening, importFont of an outline font,
+// patchImage on a 32 MiB image, and a stroke in the glyph editor.  The
+// figures are printed as the test's diagnostics.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { after, before, test } from 'node:test';
@@ -35,7 +35,10 @@ test('the page is at most 512 KiB', function (t) {
 	assert.ok(size <= 512 * 1024);
 });
 
-test('the page is ready within 250 ms of opening, and never after 1 s', async function (t) {
+// Each browser has a budget of its own for the start.
+const ready_budget = support.browser_name === 'firefox' ? 400 : 250;
+
+test('the page is ready within ' + ready_budget + ' ms of opening, and never after 1 s', async function (t) {
 	const times = [];
 	for (let run = 0; run < 9; run++) {
 		// Notes the time, from the start of the navigation, at which the
@@ -53,7 +56,7 @@ test('the page is ready within 250 ms of opening, and never after 1 s', async fu
 		await page.close();
 	}
 	t.diagnostic('ready after opening: ' + figures(times));
-	assert.ok(median(times) <= 250);
+	assert.ok(median(times) <= ready_budget);
 	assert.ok(Math.max(...times) <= 1000);
 });
 

@@ -47,7 +47,6 @@ after(async function () {
 const needs_picker = { webkit: 'WebDriver runs no script before the page\'s own, as the folder picker\'s stand-in must be' };
 const needs_storage = { webkit: 'every WebKit page here is a browser of its own, which keeps nothing for the next' };
 const needs_requests = { webkit: 'WebDriver hears of no request a page makes' };
-const needs_viewport = { webkit: 'the WebDriver client here does not size the page' };
 const skip_in = reasons => ({ skip: support.cannot_run(reasons) });
 
 // Opens the page in the browser, or in a context of it with a storage
@@ -250,8 +249,7 @@ test('axe-core finds no fault as opened, with the sample, in the editor and afte
 	}
 });
 
-test('the sample button shows the whole flow, by keyboard, and fits at 200% zoom',
-     skip_in(needs_viewport), async function () {
+test('the sample button shows the whole flow, by keyboard, and fits at 200% zoom', async function () {
 	const page = await open();
 	await page.setViewport({ width: 640, height: 800 });
 	// Tabs to a control and presses Enter on it.

@@ -158,6 +158,8 @@ async function new_page(display, home) {
 			return element(selector);
 		},
 		waitForFunction: (fn, options = {}, ...args) => wait_until(fn, args, String(fn), options.timeout),
+		// The window's size, which is the page's but for the window's frame.
+		setViewport: ({ width, height }) => send('POST', '/window/rect', { width: width, height: height }),
 		keyboard: {
 			press: key => key_actions(['keyDown', key], ['keyUp', key]),
 			down: key => key_actions(['keyDown', key]),

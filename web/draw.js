@@ -141,11 +141,11 @@ function draw_sample_text() {
 	if (card.builtin !== null)
 		sample = draw_text($('builtin-text'), card.builtin, text, () => false, 'the built-in font');
 	else
-		clear_canvas($('builtin-text'), '');
+		clear_canvas($('builtin-text'), 'The sample text, drawn once an image is loaded');
 	if (work.table !== null)
 		sample = draw_text($('new-text'), work.table, text, lacking, 'the new font');
 	else
-		clear_canvas($('new-text'), '');
+		clear_canvas($('new-text'), 'The sample text, drawn once a font is chosen');
 	const lines = [];
 	if (sample !== null && sample.lacking.length > 0)
 		lines.push('The new font lacks ' + character_list(sample.lacking) + ' of the ' +

@@ -141,6 +141,18 @@ function table_keydown(event) {
 	event.preventDefault();
 }
 
+// The cell that takes focus becomes the one the keys act on, however it
+// got it: the arrow keys, a click, a screen reader or a script.
+function table_focusin(event) {
+	const grid_cell = event.target.closest('[role="gridcell"]');
+	const slot = grid_cell !== null ? Number(grid_cell.dataset.slot) : table_focus;
+	if (slot !== table_focus) {
+		table_cells[table_focus].tabIndex = -1;
+		table_focus = slot;
+		grid_cell.tabIndex = 0;
+	}
+}
+
 function table_click(event) {
 	const grid_cell = event.target.closest('[role="gridcell"]');
 	if (grid_cell === null)
@@ -213,6 +225,13 @@ function pixel_click(event) {
 	work_toggle(index >> 3, index & 7);
 }
 
+// Likewise, the pixel that takes focus is where the cursor is.
+function pixel_focusin(event) {
+	const index = pixel_buttons.indexOf(event.target);
+	if (index >= 0 && index !== work.cursor.row * 8 + work.cursor.column)
+		work_move_cursor(index >> 3, index & 7);
+}
+
 function editor_keydown(event) {
 	if (copy_or_paste(event, work.slot))
 		return;
@@ -253,6 +272,7 @@ function watch_editor() {
 	const grid = $('new-grid');
 	grid.addEventListener('keydown', table_keydown);
 	grid.addEventListener('click', table_click);
+	grid.addEventListener('focusin', table_focusin);
 	const pixels = $('editor-grid');
 	pixels.addEventListener('pointerdown', pointer_down);
 	pixels.addEventListener('pointermove', pointer_move);
@@ -260,6 +280,7 @@ function watch_editor() {
 	pixels.addEventListener('pointercancel', pointer_up);
 	pixels.addEventListener('lostpointercapture', pointer_up);
 	pixels.addEventListener('click', pixel_click);
+	pixels.addEventListener('focusin', pixel_focusin);
 	$('editor').addEventListener('keydown', function (event) {
 		if (event.target.closest('#editor-grid') !== null)
 			editor_keydown(event);

@@ -178,17 +178,32 @@ function c_string(text) {
 	return new TextEncoder().encode(text + '\0');
 }
 
+// How much gzip data the decompressor is given at a time.  Deflate
+// makes at most 1032 bytes of one, so a piece unpacks to 8.1 MiB at
+// most.
+const gzip_piece = 8 * 1024;
+
 // Undoes gzip compression with the browser's own decompressor.  Returns
 // the bytes, or a string that says what was wrong, in os64-font's words
 // where the browser's error allows.
 async function gunzip(bytes) {
-	// Written in one piece, which the browser unpacks several times
-	// faster than a stream of a Blob's chunks.  The reader reports a
-	// failure; the writer's promises would only repeat it.
+	// Written a piece at a time.  The decompressor unpacks a whole piece
+	// as it takes it, but takes the next one only once the reader has
+	// taken what came out, so that the size limit below stops a file
+	// that unpacks to gigabytes after its first 16 MiB, in little time
+	// and memory.  The reader reports a failure; the writer's promises
+	// would only repeat it.
+	// A failure once every piece was taken is data that stops short;
+	// each browser words that its own way.
 	const stream = new DecompressionStream('gzip');
 	const writer = stream.writable.getWriter();
-	writer.write(bytes).catch(() => {});
-	writer.close().catch(() => {});
+	let all_written = false;
+	(async function () {
+		for (let at = 0; at < bytes.length; at += gzip_piece)
+			await writer.write(bytes.subarray(at, at + gzip_piece));
+		all_written = true;
+		await writer.close();
+	})().catch(() => {});
 	const reader = stream.readable.getReader();
 	const parts = [];
 	let length = 0;
@@ -205,7 +220,7 @@ async function gunzip(bytes) {
 			parts.push(value);
 		}
 	} catch (error) {
-		return /truncated/i.test(error.message) ? 'truncated gzip data' : 'damaged gzip data';
+		return all_written ? 'truncated gzip data' : 'damaged gzip data';
 	}
 	const content = new Uint8Array(length);
 	let at = 0;
@@ -238,7 +253,11 @@ function new_canvas(width, height) {
 // texture, which keeps them as uploaded.  Returns null where WebGL is
 // missing or the bitmap is larger than its textures can be.
 function webgl_pixels(bitmap) {
-	const gl = new_canvas(1, 1).getContext('webgl');
+	// An OffscreenCanvas may lack the WebGL that a canvas of the page
+	// has, as in WebKitGTK.
+	let gl = new_canvas(1, 1).getContext('webgl');
+	if (gl === null && typeof OffscreenCanvas === 'function')
+		gl = document.createElement('canvas').getContext('webgl');
 	if (gl === null || Math.max(bitmap.width, bitmap.height) >
 	                   gl.getParameter(gl.MAX_TEXTURE_SIZE))
 		return null;
@@ -280,19 +299,36 @@ function canvas_pixels(bitmap) {
 // that says what was wrong.  WebGL reads them back exactly; a 2D canvas,
 // where WebGL is missing, only where they are not partly transparent.
 async function decode_png(bytes) {
+	const blob = new Blob([bytes], { type: 'image/png' });
 	let bitmap;
 	try {
-		bitmap = await createImageBitmap(new Blob([bytes], { type: 'image/png' }),
-		                                 { colorSpaceConversion: 'none',
-		                                   premultiplyAlpha: 'none' });
+		bitmap = await createImageBitmap(blob, { colorSpaceConversion: 'none',
+		                                         premultiplyAlpha: 'none' });
 	} catch (error) {
 		return 'damaged PNG image: the browser cannot decode it';
 	}
 	try {
-		return { rgba: webgl_pixels(bitmap) || canvas_pixels(bitmap),
+		return { rgba: await webgl_image_pixels(blob) || canvas_pixels(bitmap),
 		         width: bitmap.width, height: bitmap.height };
 	} finally {
 		bitmap.close();
+	}
+}
+
+// WebGL is handed the PNG as an image element, whose pixels it takes
+// as stored.  WebKit premultiplies an ImageBitmap's alpha even when
+// told not to, which moves partly transparent pixels.  Null where
+// WebGL is missing.
+async function webgl_image_pixels(blob) {
+	const image = new Image();
+	image.src = URL.createObjectURL(blob);
+	try {
+		await image.decode();
+		return webgl_pixels(image);
+	} catch (error) {
+		return null;
+	} finally {
+		URL.revokeObjectURL(image.src);
 	}
 }
 

@@ -1,8 +1,11 @@
-// What the browser tests share: headless Chromium, the built page, the
-// native programs to compare with, and sample images.
+// What the browser tests share: the browser, the built page, the native
+// programs to compare with, and sample images.  OS64_BROWSER names the
+// browser: chromium (the default) or firefox, both headless and driven by
+// puppeteer-core, or webkit, driven over WebDriver (webkit.mjs).
 import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
+import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -24,16 +27,42 @@ export const fontpatch = process.env.OS64_NATIVE_FONTPATCH ?? path.join(source, 
 export const font_tool = process.env.OS64_NATIVE_FONT ?? path.join(source, 'build', 'os64-font');
 export const make_demo = process.env.OS64_NATIVE_MAKE_DEMO ?? path.join(source, 'build', 'os64-make-demo');
 const chromium = process.env.OS64_CHROMIUM ?? '/usr/bin/chromium';
+const firefox = process.env.OS64_FIREFOX ?? '/usr/bin/firefox-esr';
+export const browser_name = process.env.OS64_BROWSER ?? 'chromium';
+if (!['chromium', 'firefox', 'webkit'].includes(browser_name))
+	throw new Error('OS64_BROWSER is chromium, firefox or webkit, not ' + browser_name);
+
+// The reason a test cannot run in this browser, for its skip, or false
+// where it can: reasons names a browser's reason.
+export function cannot_run(reasons) {
+	return reasons[browser_name] ?? false;
+}
 
 export function scratch_folder() {
 	return fs.mkdtempSync(path.join(os.tmpdir(), 'os64-web-'));
 }
 
-// Headless Chromium with a fresh profile, kept from every background
-// connection a browser makes on its own.
+// The browser, headless, with a fresh profile, kept from every
+// background connection a browser makes on its own.
 export async function launch() {
+	if (browser_name === 'webkit')
+		return (await import('./webkit.mjs')).launch();
 	const profile = scratch_folder();
-	const browser = await puppeteer.launch({
+	const browser = await puppeteer.launch(browser_name === 'firefox' ? {
+		browser: 'firefox',
+		executablePath: firefox,
+		headless: true,
+		userDataDir: profile,
+		extraPrefsFirefox: {
+			'network.captive-portal-service.enabled': false,
+			'network.connectivity-service.enabled': false,
+			'network.dns.disablePrefetch': true,
+			'network.prefetch-next': false,
+			'browser.region.network.url': '',
+			'media.gmp-gmpopenh264.enabled': false,
+			'messaging-system.rsexperimentloader.enabled': false,
+		},
+	} : {
 		executablePath: chromium,
 		headless: true,
 		args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -45,7 +74,40 @@ export async function launch() {
 		await close();
 		fs.rmSync(profile, { recursive: true, force: true });
 	};
+	browser.pids = () => [browser.process().pid];
 	return browser;
+}
+
+// The resident memory of the browser's processes, in bytes: those its
+// pids() name and all their descendants.
+export function browser_memory(browser) {
+	const parents = new Map();
+	for (const pid of fs.readdirSync('/proc').filter(name => /^\d+$/.test(name))) {
+		try {
+			const stat = fs.readFileSync('/proc/' + pid + '/stat', 'latin1');
+			parents.set(pid, stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
+		} catch (gone) {
+			// The process ended while the list was read.
+		}
+	}
+	const family = new Set(browser.pids().map(String));
+	for (let grown = true; grown;) {
+		grown = false;
+		for (const [pid, parent] of parents)
+			if (family.has(parent) && !family.has(pid)) {
+				family.add(pid);
+				grown = true;
+			}
+	}
+	let bytes = 0;
+	for (const pid of family) {
+		try {
+			bytes += Number(fs.readFileSync('/proc/' + pid + '/statm', 'latin1').split(' ')[1]) * 4096;
+		} catch (gone) {
+			// Likewise.
+		}
+	}
+	return bytes;
 }
 
 // Serves the page alone on the loopback address, since the origin-private
@@ -78,18 +140,37 @@ export async function serve_page() {
 // a data: URL.
 export async function open_page(browser, url, before, ...before_args) {
 	const page = await browser.newPage();
-	page.requests = [];
-	page.failures = [];
-	page.on('request', request => {
-		if (!request.url().startsWith('data:'))
-			page.requests.push(request.url());
-	});
-	page.on('pageerror', error => page.failures.push(error.message));
-	if (before)
-		await page.evaluateOnNewDocument(before, ...before_args);
+	if (browser_name !== 'webkit') {
+		page.requests = [];
+		page.failures = [];
+		page.on('request', request => {
+			if (!request.url().startsWith('data:'))
+				page.requests.push(request.url());
+		});
+		page.on('pageerror', error => page.failures.push(error.message));
+		if (before)
+			await page.evaluateOnNewDocument(before, ...before_args);
+	} else if (before) {
+		throw new Error('WebDriver runs no script before the page\'s own');
+	}
 	await page.goto(url);
 	await page.waitForFunction(() => document.documentElement.dataset.ready === 'true');
 	return page;
+}
+
+// What axe-core finds at fault in the page as it is now: each rule
+// broken, with its impact and the elements that break it.  axe-core is
+// put into the page under test here; the page itself never carries it.
+const axe_source = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+
+export async function accessibility_faults(page) {
+	if (!await page.evaluate(() => typeof window.axe === 'object'))
+		await page.evaluate(axe_source);
+	return page.evaluate(async function () {
+		const found = await window.axe.run(document, { resultTypes: ['violations'] });
+		return found.violations.map(v => v.id + ' (' + v.impact + '): ' +
+		                                 v.nodes.map(node => node.target.join(' ')).join(', '));
+	});
 }
 
 // Runs a native program in a folder.  Its output is read as Latin-1

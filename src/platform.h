@@ -69,13 +69,10 @@ int replace_file(const char* from, const char* to);
 // Deletes a file.
 int remove_file(const char* path);
 
-// Maps all size bytes of an open regular file, from its start, into memory
-// as a private copy: the bytes may be changed, and changes never reach the
-// file.  The mapping lasts until the process ends.  Returns 0, or an error
-// number when the platform cannot map the file or could not bring all of it
-// into memory; the caller then reads the file instead, which reports any
-// read error with its own message.
-int map_file_copy(std::FILE* stream, std::uint64_t size, std::uint8_t** bytes);
+// Starts writing to the disk what the file holds so far, without waiting
+// for it, so that a later sync_stream finds less left to do.  It does
+// nothing where the platform offers no such call, and never fails.
+void start_writeback(std::FILE* stream);
 
 // Makes the latest renames in the folder holding path survive a power
 // loss.  It does nothing where the platform keeps no such separate record.

@@ -43,6 +43,10 @@ int start_image_copy(const char* target, std::FILE* image, std::uint32_t image_l
 		copy->out = nullptr;
 		return 0;
 	}
+	// Unbuffered, every write and read goes straight to the file: the copy
+	// is written in whole pieces and in the few changed bytes, and a seek
+	// reads nothing ahead to fill a buffer.
+	std::setvbuf(copy->out, nullptr, _IONBF, 0);
 	int error = copy_file_contents(image, copy->out, image_length);
 	if (error == 0) {
 		copy->by_kernel = true;

@@ -13,6 +13,11 @@
 // keeps this many bytes of each piece in front of the next one.
 static const std::uint32_t piece_overlap = font_signature_size - 1;
 
+// The kernel copies the image in parts of this size, and the disk starts
+// writing each part as soon as it is copied, while the next is copied and
+// the image searched.
+static const std::uint32_t copy_part_size = 0x800000;
+
 // No platform has pages larger than this.  A copy made by the kernel is
 // checked in the pages around each change the run wrote over it.
 static const std::uint32_t largest_page = 0x10000;
@@ -47,13 +52,18 @@ int start_image_copy(const char* target, std::FILE* image, std::uint32_t image_l
 	// is written in whole pieces and in the few changed bytes, and a seek
 	// reads nothing ahead to fill a buffer.
 	std::setvbuf(copy->out, nullptr, _IONBF, 0);
-	int error = copy_file_contents(image, copy->out, image_length);
-	if (error == 0) {
-		copy->by_kernel = true;
-		start_writeback(copy->out);
-	} else if (error != error_no_kernel_copy) {
-		copy->error = fail(copy, copy_step::write, error);
+	int error = 0;
+	for (std::uint32_t at = 0; error == 0 && at < image_length; at += copy_part_size) {
+		std::uint32_t length = image_length - at;
+		if (length > copy_part_size)
+			length = copy_part_size;
+		error = copy_file_contents(image, copy->out, at, length);
+		if (error == 0)
+			start_writeback(copy->out, at, length);
 	}
+	copy->by_kernel = error == 0;
+	if (error != 0 && error != error_no_kernel_copy)
+		copy->error = fail(copy, copy_step::write, error);
 	return 0;
 }
 

@@ -248,7 +248,7 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 	return EEXIST;
 }
 
-int copy_file_contents(std::FILE*, std::FILE*, std::uint64_t)
+int copy_file_contents(std::FILE*, std::FILE*, std::uint64_t, std::uint64_t)
 {
 	// Windows builds write files as they always have.
 	return error_no_kernel_copy;
@@ -289,7 +289,7 @@ int remove_file(const char* path)
 	return 0;
 }
 
-void start_writeback(std::FILE*)
+void start_writeback(std::FILE*, std::uint64_t, std::uint64_t)
 {
 	// Windows writes back on its own schedule; the sync that follows waits
 	// for all of it.
@@ -396,15 +396,17 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 	return EEXIST;
 }
 
-int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t length)
+int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t offset,
+                       std::uint64_t length)
 {
 #if defined(__linux__)
 	// Explicit offsets leave the file positions alone, so that a caller
 	// falling back to writing starts where it would have anyway.
-	off64_t from_offset = 0;
-	off64_t to_offset = 0;
-	while ((std::uint64_t)to_offset < length) {
-		std::uint64_t left = length - (std::uint64_t)to_offset;
+	off64_t from_offset = (off64_t)offset;
+	off64_t to_offset = (off64_t)offset;
+	std::uint64_t end = offset + length;
+	while ((std::uint64_t)to_offset < end) {
+		std::uint64_t left = end - (std::uint64_t)to_offset;
 		size_t chunk = left < 0x40000000 ? (size_t)left : 0x40000000;
 		ssize_t n = copy_file_range(fileno(from), &from_offset, fileno(to), &to_offset, chunk, 0);
 		// An old kernel, two file systems, or one that cannot copy these
@@ -421,6 +423,7 @@ int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t length)
 #else
 	(void)from;
 	(void)to;
+	(void)offset;
 	(void)length;
 	return error_no_kernel_copy;
 #endif
@@ -487,13 +490,15 @@ int remove_file(const char* path)
 	return 0;
 }
 
-void start_writeback(std::FILE* stream)
+void start_writeback(std::FILE* stream, std::uint64_t offset, std::uint64_t length)
 {
 #if defined(__linux__)
 	// Only a hint: whatever it fails to start, the sync writes.
-	sync_file_range(fileno(stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+	sync_file_range(fileno(stream), (off64_t)offset, (off64_t)length, SYNC_FILE_RANGE_WRITE);
 #else
 	(void)stream;
+	(void)offset;
+	(void)length;
 #endif
 }
 

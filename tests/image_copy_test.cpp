@@ -125,6 +125,8 @@ TEST(ImageCopy, FindsTheFirstSignatureAndLeavesThePatchedImage)
 		{3 * piece + 100, {piece}, 2048},
 		{3 * piece + 100, {2 * piece + 5, piece - 1}, 2048},
 		{2 * piece + 33, {2 * piece + 1}, 32},
+		// Across the 8 MiB parts the kernel copies one by one.
+		{0x900003, {0x800000 - 13}, 2048},
 		// Over the start and the end of the checksum's region, and over the
 		// checksum words themselves.
 		{0x140000, {0x1000 - 100}, 2048},

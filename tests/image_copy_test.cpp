@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,19 +22,13 @@ namespace {
 typedef std::vector<std::uint8_t> bytes;
 const std::size_t piece = image_piece_size;
 
-bytes read_all(const std::string& path)
+void write_at(const std::string& path, const bytes& data, long at)
 {
-	std::ifstream in(path, std::ios::binary);
-	return bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_all(const std::string& path, const bytes& data, std::size_t at = 0)
-{
-	std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
-	if (!out.is_open())
-		out.open(path, std::ios::binary | std::ios::out);
-	out.seekp((std::streamoff)at);
-	out.write(reinterpret_cast<const char*>(data.data()), (std::streamsize)data.size());
+	std::FILE* f = std::fopen(path.c_str(), at == 0 ? "wb" : "r+b");
+	ASSERT_NE(f, nullptr);
+	EXPECT_EQ(std::fseek(f, at, SEEK_SET), 0);
+	EXPECT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
+	std::fclose(f);
 }
 
 // Random bytes without the signature's anchor byte, with the signature at
@@ -55,61 +50,50 @@ bytes expected_copy(bytes image, std::size_t at, const bytes& font)
 {
 	std::copy(font.begin(), font.end(), image.begin() + (std::ptrdiff_t)at);
 	std::size_t n = image.size();
-	if (n < 0x1000 || (n < 0x101000 && n % 4 != 0))
-		return image;
 	reference_words words = reference_checksum(image);
-	for (int k = 0; k < 4; k++) {
+	for (int k = 0; k < 4 && n >= 0x1000 && (n >= 0x101000 || n % 4 == 0); k++) {
 		image[0x10 + k] = (std::uint8_t)(words.word_1 >> (24 - 8 * k));
 		image[0x14 + k] = (std::uint8_t)(words.word_2 >> (24 - 8 * k));
 	}
 	return image;
 }
 
-struct copy_result {
-	font_search search;
-	int error = -1;
-	bytes copied;
-};
-
-// Runs the steps of the patcher on image with font.  Without by_kernel the
-// kernel's copy, if any, is emptied and the pieces are written instead, as
-// where the platform has none.  change_after_copy is written over the
-// image once the kernel has copied it, at change_at.
-copy_result make_copy(const bytes& image, const bytes& font, bool by_kernel,
-                      const bytes& change_after_copy = {}, std::size_t change_at = 0)
+// Runs the steps of the patcher on image with font and returns what the
+// copy holds.  Without by_kernel the kernel's copy, if any, is emptied and
+// the pieces are written instead, as where the platform has none.  change
+// is written over the image at change_at once the kernel has copied it.
+bytes make_copy(const bytes& image, const bytes& font, bool by_kernel, font_search* search,
+                const bytes& change = {}, long change_at = 0)
 {
-	copy_result r;
-	std::string folder = testing::TempDir() + "image-copy-" + std::to_string(getpid());
-	std::filesystem::create_directories(folder);
-	std::string path = folder + "/OS64.v64";
-	write_all(path, image);
+	std::string path = testing::TempDir() + "OS64-" + std::to_string(getpid()) + ".v64";
+	write_at(path, image, 0);
 	std::FILE* in = nullptr;
 	std::uint64_t size = 0;
 	EXPECT_EQ(open_regular_file(path.c_str(), false, &in, &size), 0);
 	image_copy copy;
 	EXPECT_EQ(start_image_copy(path.c_str(), in, (std::uint32_t)size, &copy), 0);
 	EXPECT_EQ(copy.error, 0);
-	if (by_kernel && !copy.by_kernel)
-		ADD_FAILURE() << "no kernel copy on this file system";
+	EXPECT_TRUE(copy.by_kernel || !by_kernel) << "no kernel copy on this file system";
 	if (!by_kernel && copy.by_kernel) {
 		copy.by_kernel = false;
 		std::filesystem::resize_file(copy.temp_path, 0);
 	}
-	if (!change_after_copy.empty())
-		write_all(path, change_after_copy, change_at);
-	EXPECT_EQ(find_font_signature(in, (std::uint32_t)size, &copy, &r.search), 0);
-	if (r.search.found) {
-		r.error = finish_image_copy(
-		        &copy, in, (std::uint32_t)size,
-		        byte_patch{r.search.offset, font.data(), (std::uint32_t)font.size()});
-		r.copied = read_all(copy.temp_path);
-	} else {
-		discard_image_copy(&copy);
+	if (!change.empty())
+		write_at(path, change, change_at);
+	EXPECT_EQ(find_font_signature(in, (std::uint32_t)size, &copy, search), 0);
+	bytes copied;
+	if (search->found) {
+		EXPECT_EQ(finish_image_copy(&copy, in, (std::uint32_t)size,
+		                            byte_patch{search->offset, font.data(),
+		                                       (std::uint32_t)font.size()}),
+		          0);
+		std::ifstream copy_file(copy.temp_path, std::ios::binary);
+		copied.assign(std::istreambuf_iterator<char>(copy_file), {});
 	}
+	discard_image_copy(&copy);
 	std::fclose(in);
-	EXPECT_FALSE(std::filesystem::exists(copy.temp_path) && !r.search.found);
-	std::filesystem::remove_all(folder);
-	return r;
+	std::remove(path.c_str());
+	return copied;
 }
 
 TEST(ImageCopy, FindsTheFirstSignatureAndLeavesThePatchedImage)
@@ -147,14 +131,14 @@ TEST(ImageCopy, FindsTheFirstSignatureAndLeavesThePatchedImage)
 			bytes font(c.font_size);
 			for (std::size_t k = 0; k < font.size(); k++)
 				font[k] = (std::uint8_t)(k * 7 + 1);
-			copy_result r = make_copy(image, font, by_kernel);
-			ASSERT_EQ(r.search.found, !c.signatures.empty());
-			EXPECT_EQ(r.search.head_length, c.size < 4 ? c.size : 4);
-			if (!r.search.found)
-				continue;
-			EXPECT_EQ(r.search.offset, c.signatures.back());
-			EXPECT_EQ(r.error, 0);
-			EXPECT_TRUE(r.copied == expected_copy(image, c.signatures.back(), font));
+			font_search search;
+			bytes copied = make_copy(image, font, by_kernel, &search);
+			ASSERT_EQ(search.found, !c.signatures.empty());
+			EXPECT_EQ(search.head_length, c.size < 4 ? c.size : 4);
+			if (search.found) {
+				EXPECT_EQ(search.offset, c.signatures.back());
+				EXPECT_TRUE(copied == expected_copy(image, search.offset, font));
+			}
 		}
 	}
 }
@@ -167,14 +151,14 @@ TEST(ImageCopy, CopyThatDiffersAroundAChangeIsWrittenAgain)
 	const std::size_t font_at = 0x2F7F1;
 	bytes image = image_with_signatures(0x140000, {font_at});
 	bytes font(2048, 0x5A);
-	for (std::size_t change_at : {std::size_t(0x20), font_at - 0x500, font_at + 2048}) {
+	for (long change_at : {0x20L, (long)font_at - 0x500, (long)font_at + 2048}) {
 		SCOPED_TRACE("changed at " + std::to_string(change_at));
 		bytes change(16, 0x33);
-		copy_result r = make_copy(image, font, true, change, change_at);
+		font_search search;
+		bytes copied = make_copy(image, font, true, &search, change, change_at);
 		bytes changed = image;
-		std::copy(change.begin(), change.end(), changed.begin() + (std::ptrdiff_t)change_at);
-		EXPECT_EQ(r.error, 0);
-		EXPECT_TRUE(r.copied == expected_copy(changed, font_at, font));
+		std::copy(change.begin(), change.end(), changed.begin() + change_at);
+		EXPECT_TRUE(copied == expected_copy(changed, font_at, font));
 	}
 }
 

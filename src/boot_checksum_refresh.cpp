@@ -1,5 +1,6 @@
-// Writing the boot checksum of the patched image into its header on disk:
-// the patcher's last phase.
+// The patcher's last phase: the boot checksum of the patched image on disk,
+// computed, shown, and written into its header where it is not there
+// already.
 #include "boot_checksum.h"
 
 #include "platform.h"

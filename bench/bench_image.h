@@ -12,7 +12,7 @@
 // numbers and 8x8 bitmap graphics.  The graphics include other fonts whose
 // first glyphs start like the built-in font's and differ further in, so a
 // search meets many near misses.  The built-in font's signature stands once,
-// near the end, at an odd offset; *font_offset reports where.
+// 5000 bytes before the end; *font_offset reports where.
 std::vector<std::uint8_t> make_bench_image(std::uint32_t size, std::uint32_t* font_offset);
 
 #endif

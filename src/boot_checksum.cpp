@@ -133,21 +133,35 @@ bool boot_checksum_of_image(const std::uint8_t* image, std::uint64_t size,
 	return true;
 }
 
-int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
-                          std::uint32_t* checksum_word_1, std::uint32_t* checksum_word_2)
+void lay_over(std::uint8_t* buffer, std::uint64_t at, std::uint32_t length,
+              const byte_patch& patch)
 {
-	std::uint8_t buffer[work_buffer_size];
+	std::uint64_t start = at > patch.offset ? at : patch.offset;
+	std::uint64_t end = at + length;
+	std::uint64_t patch_end = (std::uint64_t)patch.offset + patch.length;
+	if (patch_end < end)
+		end = patch_end;
+	if (start < end)
+		std::memcpy(buffer + (start - at), patch.bytes + (start - patch.offset),
+		            (std::size_t)(end - start));
+}
+
+int compute_patched_boot_checksum(std::FILE* stream, std::uint32_t file_left,
+                                  const byte_patch& patch, std::uint8_t* buffer,
+                                  std::uint32_t buffer_size, std::uint32_t* checksum_word_1,
+                                  std::uint32_t* checksum_word_2)
+{
 	boot_checksum_state state;
 	boot_checksum_start(&state);
 
 	// Once the file has no data left, the buffer holds zeros and every later
 	// chunk is taken from it as it is.
 	if (file_left == 0)
-		std::memset(buffer, 0, sizeof buffer);
+		std::memset(buffer, 0, buffer_size);
 
 	std::uint32_t remaining = boot_region_size;
 	while (remaining > 0) {
-		std::uint32_t want = remaining < work_buffer_size ? remaining : work_buffer_size;
+		std::uint32_t want = remaining < buffer_size ? remaining : buffer_size;
 		std::uint32_t n = want;
 		if (file_left != 0) {
 			errno = 0;
@@ -162,6 +176,7 @@ int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
 			// more: it has shrunk since its size was taken.
 			if (n < want && n < file_left)
 				return error_unexpected_end;
+			lay_over(buffer, boot_region_start + (boot_region_size - remaining), n, patch);
 		}
 		if (n == 0 || n % 4 != 0)
 			break;
@@ -169,7 +184,7 @@ int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
 		if (file_left != 0) {
 			file_left = n < file_left ? file_left - n : 0;
 			if (file_left == 0)
-				std::memset(buffer, 0, sizeof buffer);
+				std::memset(buffer, 0, buffer_size);
 		}
 		remaining -= n;
 	}
@@ -178,3 +193,10 @@ int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
 	return 0;
 }
 
+int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
+                          std::uint32_t* checksum_word_1, std::uint32_t* checksum_word_2)
+{
+	std::uint8_t buffer[work_buffer_size];
+	return compute_patched_boot_checksum(stream, file_left, byte_patch{0, nullptr, 0}, buffer,
+	                                     work_buffer_size, checksum_word_1, checksum_word_2);
+}

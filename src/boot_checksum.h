@@ -67,8 +67,31 @@ bool boot_checksum_of_image(const std::uint8_t* image, std::uint64_t size,
 int compute_boot_checksum(std::FILE* stream, std::uint32_t file_left,
                           std::uint32_t* checksum_word_1, std::uint32_t* checksum_word_2);
 
-// Reopens "OS64.v64", computes its checksum, prints it, writes it into the
-// header and prints "done...".  Returns the exit status of the run.
+// Bytes to be laid over an image from offset on.
+struct byte_patch {
+	std::uint32_t offset;
+	const std::uint8_t* bytes;
+	std::uint32_t length;
+};
+
+// Copies the bytes of patch that fall inside the length image bytes from
+// offset at on over buffer, which holds those bytes.
+void lay_over(std::uint8_t* buffer, std::uint64_t at, std::uint32_t length,
+              const byte_patch& patch);
+
+// Computes the checksum as compute_boot_checksum does, with patch laid over
+// the file's bytes as they are read: the checksum the image will have once
+// patched, read from the image as it still is.  The patch lies inside the
+// file.  It reads through the caller's buffer of buffer_size bytes, a
+// multiple of 4.
+int compute_patched_boot_checksum(std::FILE* stream, std::uint32_t file_left,
+                                  const byte_patch& patch, std::uint8_t* buffer,
+                                  std::uint32_t buffer_size, std::uint32_t* checksum_word_1,
+                                  std::uint32_t* checksum_word_2);
+
+// Reopens "OS64.v64", computes its checksum and prints it, and writes it
+// into the header unless the header holds it already; then prints
+// "done...".  Returns the exit status of the run.
 int refresh_boot_checksum();
 
 #endif

@@ -1,10 +1,12 @@
-// Writing the boot checksum of the patched image into its header on disk:
-// the patcher's last phase.
+// The patcher's last phase: the boot checksum of the patched image on disk,
+// computed, shown, and written into its header where it is not there
+// already.
 #include "boot_checksum.h"
 
 #include "platform.h"
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 static const char image_name[] = "OS64.v64";
@@ -56,11 +58,20 @@ int refresh_boot_checksum()
 	            bytes[3]);
 	std::printf("%02X %02X %02X %02X\n", bytes[4], bytes[5], bytes[6], bytes[7]);
 
-	// The write counts only once it has reached the disk: the byte count,
-	// the flush, the sync and the close must all succeed.
+	// The patch run puts the checksum into the image before the image takes
+	// its name, so the header normally holds it already, and on disk: then
+	// nothing is written.  A header that holds other words, or that cannot
+	// be read back, is written.  The write counts only once it has reached
+	// the disk: the byte count, the flush, the sync and the close must all
+	// succeed.
+	std::uint8_t stored[sizeof bytes];
 	bool written = std::fseek(image, boot_checksum_offset, SEEK_SET) == 0 &&
-	               std::fwrite(bytes, 1, sizeof bytes, image) == sizeof bytes &&
-	               sync_stream(image) == 0;
+	               std::fread(stored, 1, sizeof stored, image) == sizeof stored &&
+	               std::memcmp(stored, bytes, sizeof bytes) == 0;
+	if (!written)
+		written = std::fseek(image, boot_checksum_offset, SEEK_SET) == 0 &&
+		          std::fwrite(bytes, 1, sizeof bytes, image) == sizeof bytes &&
+		          sync_stream(image) == 0;
 	if (close_stream(image) != 0)
 		written = false;
 	if (!written) {

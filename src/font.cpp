@@ -5,22 +5,23 @@
 //
 // Every failure prints a line beginning "error: ", followed by a second
 // one where the reason is worth telling, and ends the run with exit
-// status 1.  Nothing on disk changes until the patched image has been
-// written in full to a temporary file beside the image and synced; the
-// backup and the move into place follow, each in one atomic step.
+// status 1.  Nothing on disk changes until the patched image, its boot
+// checksum included, has been written in full to a temporary file beside
+// the image and synced; the backup and the move into place follow, each in
+// one atomic step.  So "OS64.v64" always holds an image the console boots:
+// the original, or the patched one under its own checksum.
 #include "boot_checksum.h"
 #include "font_files.h"
 #include "font_patch.h"
-#include "font_table.h"
+#include "image_copy.h"
 #include "platform.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
-#include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #ifndef OS64_FONTPATCH_VERSION
 #define OS64_FONTPATCH_VERSION "unknown"
@@ -28,45 +29,6 @@
 
 static const char image_name[] = "OS64.v64";
 static const char backup_name[] = "OS64.bak";
-
-// Files this large are mapped rather than read: the private mapping spares
-// allocating, zero-filling and copying the whole image, which otherwise
-// costs about as much as writing it out again.  Smaller files are read.
-static const std::uint64_t map_threshold = 0x100000;
-
-// Brings all size bytes of an open file into memory and closes the file.
-// *bytes then points at them: in a private mapping of a large file, or else
-// in a new buffer held by *storage.  Returns 0, or the error that stopped
-// the read.  When the file is mapped and kept is given, the file stays open
-// in *kept: the patched image is then copied from it, since the mapping
-// shows the file's own bytes wherever the run has not written.
-//
-// Should another program cut the file short while the run uses a mapping,
-// touching the lost part raises SIGBUS.  That can only happen before the
-// patched image is written (the write itself fails with an error instead),
-// so nothing on disk has changed by then.
-static int read_whole_file(std::FILE* file, std::uint64_t size,
-                           std::unique_ptr<std::uint8_t[]>* storage, std::uint8_t** bytes,
-                           std::FILE** kept)
-{
-	if (size >= map_threshold && map_file_copy(file, size, bytes) == 0) {
-		if (kept != nullptr)
-			*kept = file;
-		else
-			std::fclose(file);
-		return 0;
-	}
-	// One spare byte keeps the allocation from being empty.
-	storage->reset(new (std::nothrow) std::uint8_t[size + 1]);
-	if (!*storage) {
-		std::fclose(file);
-		return ENOMEM;
-	}
-	*bytes = storage->get();
-	int error = read_exactly(file, *bytes, (std::size_t)size);
-	std::fclose(file);
-	return error;
-}
 
 // Prints a message from the patch steps, each of its lines as an error line
 // of its own.
@@ -108,9 +70,9 @@ int main(int argc, char** argv)
 	platform_start(&argc, &argv);
 	std::printf("OS64 font patcher %s\n\n", OS64_FONTPATCH_VERSION);
 
-	std::FILE* file = nullptr;
+	std::FILE* image = nullptr;
 	std::uint64_t size = 0;
-	int error = open_regular_file(image_name, false, &file, &size);
+	int error = open_regular_file(image_name, false, &image, &size);
 	if (error != 0) {
 		std::printf("error: Faild to open OS64.v64: %s\n", platform_error_text(error).c_str());
 		return 1;
@@ -118,26 +80,19 @@ int main(int argc, char** argv)
 	std::puts("OS64.v64 found");
 	std::string problem = image_size_problem(size);
 	if (!problem.empty()) {
-		std::fclose(file);
+		std::fclose(image);
 		print_error(problem);
 		return 1;
 	}
 	std::uint32_t image_length = (std::uint32_t)size;
 	std::printf("OS size: %d\n", (int)image_length);
-	std::unique_ptr<std::uint8_t[]> image_storage;
-	std::uint8_t* image = nullptr;
-	std::FILE* mapped_image = nullptr;
-	error = read_whole_file(file, image_length, &image_storage, &image, &mapped_image);
-	if (error != 0) {
-		std::printf("error: could not read OS64.v64: %s\n", platform_error_text(error).c_str());
-		return 1;
-	}
 
 	if (argc < 2) {
 		std::puts("error: Supply fontname.pf as parameter");
 		return 1;
 	}
 	const char* font_path = argv[1];
+	std::FILE* file = nullptr;
 	error = open_regular_file(font_path, false, &file, &size);
 	if (error != 0) {
 		std::printf("error: Faild to open %s: %s\n", font_path, platform_error_text(error).c_str());
@@ -152,39 +107,52 @@ int main(int argc, char** argv)
 		return 1;
 	}
 	std::puts("ok!");
-	std::uint32_t font_length = (std::uint32_t)size;
-	std::unique_ptr<std::uint8_t[]> font_storage;
-	std::uint8_t* font = nullptr;
-	error = read_whole_file(file, font_length, &font_storage, &font, nullptr);
+	std::vector<std::uint8_t> font;
+	error = read_and_close(file, size, &font);
 	if (error != 0) {
 		std::printf("error: could not read %s: %s\n", font_path, platform_error_text(error).c_str());
 		return 1;
 	}
 
-	std::uint32_t offset = 0;
-	if (!find_font_signature(image, image_length, &offset)) {
-		print_error(font_not_found_problem(image, image_length));
+	// The copy of the image starts first, so that the disk writes it while
+	// the search reads the image.  A run that goes no further removes it.
+	image_copy copy;
+	error = start_image_copy(image_name, image, image_length, &copy);
+	font_search search;
+	if (error == 0)
+		error = find_font_signature(image, image_length, &copy, &search);
+	if (error != 0) {
+		discard_image_copy(&copy);
+		std::printf("error: could not read OS64.v64: %s\n", platform_error_text(error).c_str());
 		return 1;
 	}
-	problem = font_fit_problem(offset, font_length, image_length);
+	if (!search.found) {
+		discard_image_copy(&copy);
+		print_error(font_not_found_problem(search.head, search.head_length));
+		return 1;
+	}
+	std::uint32_t font_length = (std::uint32_t)font.size();
+	problem = font_fit_problem(search.offset, font_length, image_length);
 	if (!problem.empty()) {
+		discard_image_copy(&copy);
 		print_error(problem);
 		return 1;
 	}
-	replace_font(image, offset, font, font_length);
 
-	std::string temp_path;
-	const char* what = "";
-	error = write_changed_copy(image_name, mapped_image, image, image_length, offset, font_length,
-	                           &temp_path, &what);
-	if (mapped_image != nullptr)
-		std::fclose(mapped_image);
+	error = finish_image_copy(&copy, image, image_length,
+	                          byte_patch{search.offset, font.data(), font_length});
+	std::fclose(image);
 	if (error != 0) {
-		std::printf("error: could not %s the patched image %s: %s\n", what,
-		            temp_path.empty() ? "beside OS64.v64" : temp_path.c_str(),
-		            platform_error_text(error).c_str());
+		if (copy.failed_step == copy_step::read)
+			std::printf("error: could not read OS64.v64: %s\n", platform_error_text(error).c_str());
+		else
+			std::printf("error: could not %s the patched image %s: %s\n",
+			            copy.failed_step == copy_step::create ? "create" : "write",
+			            copy.temp_path.empty() ? "beside OS64.v64" : copy.temp_path.c_str(),
+			            platform_error_text(error).c_str());
 		return 1;
 	}
+	const std::string& temp_path = copy.temp_path;
 
 	// The backup never replaces an existing one.  An existing backup is the
 	// one failure the run goes on after, as long as it is a file that can

@@ -25,16 +25,6 @@ int read_and_close(std::FILE* stream, std::uint64_t size, std::vector<std::uint8
 int write_temp_file(const char* target, const std::uint8_t* data, std::size_t length,
                     std::string* temp_path, const char** failed_step);
 
-// Writes data to a temporary file as write_temp_file does, where data is a
-// private mapping of the file open as original (or null) in which the
-// count bytes at offset were changed.  Where the platform can, the file is
-// copied inside the kernel and only the changed bytes are written; the
-// length of the copy and the bytes around the change are checked, and if
-// they differ from data, or the copy cannot be made, data is written whole.
-int write_changed_copy(const char* target, std::FILE* original, const std::uint8_t* data,
-                       std::size_t length, std::size_t offset, std::size_t count,
-                       std::string* temp_path, const char** failed_step);
-
 // Writes data to path the safe way: into a new temporary file beside it,
 // synced to disk, then renamed to path in one step.  Without replace an
 // existing path is left alone and the result is EEXIST; with replace it is

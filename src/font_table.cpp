@@ -2,7 +2,6 @@
 // new font over it, and telling an image stored in another byte order.
 #include "font_table.h"
 
-#include <cstdio>
 #include <cstring>
 
 // Glyphs 0 to 3 of the built-in font: empty, outlined face, filled face and
@@ -42,15 +41,6 @@ bool locate_font_signature(const std::uint8_t* image, std::uint32_t image_length
 		p++;
 	}
 	return false;
-}
-
-bool find_font_signature(const std::uint8_t* image, std::uint32_t image_length,
-                         std::uint32_t* offset)
-{
-	if (!locate_font_signature(image, image_length, offset))
-		return false;
-	std::printf("internal font at pos: 0x%x\n", (unsigned)*offset);
-	return true;
 }
 
 void replace_font(std::uint8_t* image, std::uint32_t offset, const std::uint8_t* font_bytes,

@@ -23,10 +23,6 @@ extern const std::uint8_t __font_data_libdragon[font_signature_size];
 bool locate_font_signature(const std::uint8_t* image, std::uint32_t image_length,
                            std::uint32_t* offset);
 
-// The same search, which also prints the position it found.
-bool find_font_signature(const std::uint8_t* image, std::uint32_t image_length,
-                         std::uint32_t* offset);
-
 // Copies font_length bytes of the font over the image from offset on.  The
 // caller has checked that they fit inside the image.
 void replace_font(std::uint8_t* image, std::uint32_t offset, const std::uint8_t* font_bytes,

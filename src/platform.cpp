@@ -248,7 +248,7 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 	return EEXIST;
 }
 
-int copy_file_contents(std::FILE*, std::FILE*, std::uint64_t)
+int copy_file_contents(std::FILE*, std::FILE*, std::uint64_t, std::uint64_t)
 {
 	// Windows builds write files as they always have.
 	return error_no_kernel_copy;
@@ -289,10 +289,10 @@ int remove_file(const char* path)
 	return 0;
 }
 
-int map_file_copy(std::FILE*, std::uint64_t, std::uint8_t**)
+void start_writeback(std::FILE*, std::uint64_t, std::uint64_t)
 {
-	// Windows builds read images as they always have.
-	return ENOTSUP;
+	// Windows writes back on its own schedule; the sync that follows waits
+	// for all of it.
 }
 
 int sync_folder_of(const char*)
@@ -316,11 +316,8 @@ unsigned terminal_columns(std::FILE* stream)
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <vector>
 
 void platform_start(int*, char***)
 {
@@ -399,15 +396,17 @@ int create_temp_file(const char* target, std::string* temp_path, std::FILE** str
 	return EEXIST;
 }
 
-int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t length)
+int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t offset,
+                       std::uint64_t length)
 {
 #if defined(__linux__)
 	// Explicit offsets leave the file positions alone, so that a caller
 	// falling back to writing starts where it would have anyway.
-	off64_t from_offset = 0;
-	off64_t to_offset = 0;
-	while ((std::uint64_t)to_offset < length) {
-		std::uint64_t left = length - (std::uint64_t)to_offset;
+	off64_t from_offset = (off64_t)offset;
+	off64_t to_offset = (off64_t)offset;
+	std::uint64_t end = offset + length;
+	while ((std::uint64_t)to_offset < end) {
+		std::uint64_t left = end - (std::uint64_t)to_offset;
 		size_t chunk = left < 0x40000000 ? (size_t)left : 0x40000000;
 		ssize_t n = copy_file_range(fileno(from), &from_offset, fileno(to), &to_offset, chunk, 0);
 		// An old kernel, two file systems, or one that cannot copy these
@@ -424,6 +423,7 @@ int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t length)
 #else
 	(void)from;
 	(void)to;
+	(void)offset;
 	(void)length;
 	return error_no_kernel_copy;
 #endif
@@ -490,41 +490,15 @@ int remove_file(const char* path)
 	return 0;
 }
 
-int map_file_copy(std::FILE* stream, std::uint64_t size, std::uint8_t** bytes)
+void start_writeback(std::FILE* stream, std::uint64_t offset, std::uint64_t length)
 {
-#if defined(__linux__) && defined(MAP_POPULATE)
-	if (size == 0 || (std::uint64_t)(size_t)size != size)
-		return EINVAL;
-	// The pages come in read-only, so that bringing them in copies nothing;
-	// a page is copied only once the run writes to it.
-	void* map = mmap(nullptr, (size_t)size, PROT_READ, MAP_PRIVATE | MAP_POPULATE,
-	                 fileno(stream), 0);
-	if (map == MAP_FAILED)
-		return errno;
-	// MAP_POPULATE does not report a page it failed to read, and touching
-	// such a page later would raise SIGBUS instead of an error message.  So
-	// every page must be in memory now, or the caller reads the file.
-	size_t page = (size_t)sysconf(_SC_PAGESIZE);
-	std::vector<unsigned char> resident(((size_t)size + page - 1) / page);
-	int error = 0;
-	if (mincore(map, (size_t)size, resident.data()) != 0)
-		error = errno;
-	for (size_t i = 0; error == 0 && i < resident.size(); i++)
-		if ((resident[i] & 1) == 0)
-			error = EIO;
-	if (error == 0 && mprotect(map, (size_t)size, PROT_READ | PROT_WRITE) != 0)
-		error = errno;
-	if (error != 0) {
-		munmap(map, (size_t)size);
-		return error;
-	}
-	*bytes = static_cast<std::uint8_t*>(map);
-	return 0;
+#if defined(__linux__)
+	// Only a hint: whatever it fails to start, the sync writes.
+	sync_file_range(fileno(stream), (off64_t)offset, (off64_t)length, SYNC_FILE_RANGE_WRITE);
 #else
 	(void)stream;
-	(void)size;
-	(void)bytes;
-	return ENOTSUP;
+	(void)offset;
+	(void)length;
 #endif
 }
 

@@ -43,13 +43,15 @@ int open_regular_file(const char* path, bool update, std::FILE** stream,
 int create_temp_file(const char* target, std::string* temp_path,
                      std::FILE** stream);
 
-// Copies the first length bytes of the file open as from to the start of
-// the file open as to, inside the kernel, so that the bytes never pass
-// through the program's memory.  Neither stream's position moves.  Returns
-// 0 once all of them are copied, error_no_kernel_copy when the platform or
-// the file system offers no such copy between these files (whatever it
-// copied is then to be written over), or the error that stopped the copy.
-int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t length);
+// Copies the length bytes from offset on of the file open as from to the
+// same place in the file open as to, inside the kernel, so that the bytes
+// never pass through the program's memory.  Neither stream's position
+// moves.  Returns 0 once all of them are copied, error_no_kernel_copy when
+// the platform or the file system offers no such copy between these files
+// (whatever it copied is then to be written over), or the error that
+// stopped the copy.
+int copy_file_contents(std::FILE* from, std::FILE* to, std::uint64_t offset,
+                       std::uint64_t length);
 
 // Pushes everything written to the stream through to the disk.
 int sync_stream(std::FILE* stream);
@@ -69,13 +71,11 @@ int replace_file(const char* from, const char* to);
 // Deletes a file.
 int remove_file(const char* path);
 
-// Maps all size bytes of an open regular file, from its start, into memory
-// as a private copy: the bytes may be changed, and changes never reach the
-// file.  The mapping lasts until the process ends.  Returns 0, or an error
-// number when the platform cannot map the file or could not bring all of it
-// into memory; the caller then reads the file instead, which reports any
-// read error with its own message.
-int map_file_copy(std::FILE* stream, std::uint64_t size, std::uint8_t** bytes);
+// Starts writing the length bytes from offset on of the file to the disk,
+// without waiting for them, so that a later sync_stream finds less left to
+// do.  It does nothing where the platform offers no such call, and never
+// fails.
+void start_writeback(std::FILE* stream, std::uint64_t offset, std::uint64_t length);
 
 // Makes the latest renames in the folder holding path survive a power
 // loss.  It does nothing where the platform keeps no such separate record.

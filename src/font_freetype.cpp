@@ -227,6 +227,12 @@ static bool read_face(FT_Library library, FT_Face face, const font_size_choice& 
 			continue;
 		if (index >= (FT_UInt)face->num_glyphs || FT_Load_Glyph(face, index, flags) != 0)
 			continue;
+		// A glyph that has a size but no pixels, as FreeType gives for a
+		// BDF glyph without its BITMAP lines, is left out like one that
+		// does not load.
+		const FT_Bitmap& bitmap = face->glyph->bitmap;
+		if (bitmap.buffer == nullptr && bitmap.width != 0 && bitmap.rows != 0)
+			continue;
 		glyph_bitmap glyph;
 		if (!take_glyph(library, face->glyph, &glyph, error))
 			return false;

@@ -279,6 +279,12 @@ TEST(Psf, TruncatedPsf2IsRefused)
 	r = run_import(data);
 	EXPECT_EQ(r.error, "truncated PSF2 font: its header promises 256 glyphs of 8 bytes "
 	                   "(2048 bytes), but only 0 follow it");
+	// A font of tiny glyphs is read up to 65536 of them, not beyond.
+	r = run_import(gzip_bytes(psf2(32, 65536, 1, 1, 1, byte_buffer(65536, 0x80))));
+	EXPECT_TRUE(r.ok) << r.error;
+	r = run_import(gzip_bytes(psf2(32, 65537, 1, 1, 1, byte_buffer(65537, 0x80))));
+	EXPECT_EQ(r.error, "PSF2 font with 65537 glyphs: fonts of more than 65536 glyphs are not "
+	                   "read");
 	byte_buffer header = psf2(32, 256, 8, 8, 8, byte_buffer());
 	header.resize(31);
 	r = run_import(header);

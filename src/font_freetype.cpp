@@ -11,6 +11,7 @@
 #include FT_WINFONTS_H
 
 #include <cstring>
+#include <utility>
 
 // Faces looked at in a file holding several, such as a Windows FON with a
 // font for each size.
@@ -133,6 +134,16 @@ static bool take_glyph(FT_Library library, FT_GlyphSlot slot, glyph_bitmap* glyp
 		*error = "the font's glyphs are colour pictures, which a font table cannot hold";
 		return false;
 	}
+	glyph->left = slot->bitmap_left;
+	glyph->top = slot->bitmap_top;
+	glyph->width = bitmap->width;
+	glyph->height = bitmap->rows;
+	glyph->advance = round_pixels(slot->advance.x);
+	// A glyph larger than the cell makes the font too large for the table
+	// whatever its pixels, so only its size is kept: a damaged font's
+	// glyphs may be thousands of pixels tall.
+	if (glyph->width > font_cell || glyph->height > font_cell)
+		return true;
 	FT_Bitmap grey;
 	FT_Bitmap_Init(&grey);
 	bool mono = bitmap->pixel_mode == FT_PIXEL_MODE_MONO;
@@ -145,11 +156,6 @@ static bool take_glyph(FT_Library library, FT_GlyphSlot slot, glyph_bitmap* glyp
 		bitmap = &grey;
 		levels = slot->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY ? 256 : bitmap->num_grays;
 	}
-	glyph->left = slot->bitmap_left;
-	glyph->top = slot->bitmap_top;
-	glyph->width = bitmap->width;
-	glyph->height = bitmap->rows;
-	glyph->advance = round_pixels(slot->advance.x);
 	glyph->pixels.assign((std::size_t)glyph->width * glyph->height, 0);
 	for (unsigned y = 0; y < glyph->height; y++) {
 		// A negative pitch means the rows are stored from the bottom up.
@@ -237,7 +243,7 @@ static bool read_face(FT_Library library, FT_Face face, const font_size_choice& 
 		if (!take_glyph(library, face->glyph, &glyph, error))
 			return false;
 		source->codes.emplace_back(code, (unsigned)source->glyphs.size());
-		source->glyphs.push_back(glyph);
+		source->glyphs.push_back(std::move(glyph));
 	}
 	return true;
 }

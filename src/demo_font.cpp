@@ -349,13 +349,14 @@ static const drawn_glyph symbols[] = {
 	{0xFE, {0x00, 0x00, 0x3C, 0x3C, 0x3C, 0x3C, 0x00, 0x00}}, // ■
 };
 
-// The accents, each one or two rows (the upper row 0 for one row), drawn
-// above the middle of a letter of its style.
+// The accents, drawn over the middle of the letters of each style.
 enum accent { acute, grave, circumflex, diaeresis, ring, tilde, cedilla };
 
 struct font_style {
 	const std::uint8_t (*ascii)[8];
 	const std::uint8_t (*letters)[8];
+	// The accents from acute to tilde, each an upper and a lower row; the
+	// upper row of an accent of one row is empty.
 	std::uint8_t accents[6][2];
 	std::uint8_t cedilla; // drawn in row 7, under the letter
 };

@@ -1,15 +1,13 @@
 // Writes the seeds of the font import fuzzer, in its input format, made
-// from the sample fonts: raw tables, gzip, PSF1 and PSF2 fonts with and
-// without Unicode tables, a BDF font, a Windows FNT font, PNG glyph sheets
-// and pictures of sheets.  fuzz/run adds the formats that need a tool
-// (PCF, OTB, TrueType, OpenType) and real fonts of installed packages.
+// from the sample fonts: raw tables, PSF1 and PSF2 fonts with and without
+// Unicode tables, a BDF font, PNG glyph sheets and pictures of sheets.
+// fuzz/run adds what needs a tool (gzip, PCF, OTB, TrueType, OpenType) and
+// real fonts of installed packages (console, X11 and Windows fonts).
 //
 // usage: fuzz_font_import_seeds FOLDER
 #include "demo_font.h"
 #include "font_codepage.h"
 #include "font_sheet.h"
-
-#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -41,22 +39,6 @@ static void put_32(byte_buffer* out, std::uint32_t value)
 {
 	put_16(out, value & 0xFFFF);
 	put_16(out, value >> 16);
-}
-
-static byte_buffer gzip(const byte_buffer& data)
-{
-	z_stream z;
-	std::memset(&z, 0, sizeof z);
-	deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-	byte_buffer out(deflateBound(&z, (uLong)data.size()) + 32);
-	z.next_in = const_cast<Bytef*>(data.data());
-	z.avail_in = (uInt)data.size();
-	z.next_out = out.data();
-	z.avail_out = (uInt)out.size();
-	deflate(&z, Z_FINISH);
-	out.resize(z.total_out);
-	deflateEnd(&z);
-	return out;
 }
 
 // A PSF2 font of count glyphs width pixels wide, cut from the left of the
@@ -120,50 +102,6 @@ static byte_buffer bdf(const std::uint8_t* table, const codepage_chars cp437)
 	return byte_buffer(text.begin(), text.end());
 }
 
-// A Windows raster font (FNT, version 2) of slots 0x20 to 0xFF in the OEM
-// character set, which is code page 437.
-static byte_buffer fnt(const std::uint8_t* table)
-{
-	const unsigned first = 0x20, last = 0xFF, header = 118;
-	const unsigned entries = last - first + 2; // and one for the blank glyph
-	const unsigned bitmaps = header + entries * 4;
-	const unsigned face = bitmaps + entries * 8;
-	byte_buffer out;
-	put_16(&out, 0x0200);
-	put_32(&out, face + 7);
-	const char copyright[60] = "sample";
-	out.insert(out.end(), copyright, copyright + 60);
-	for (unsigned value : {0u, 8u, 96u, 96u, 7u, 0u, 0u})
-		put_16(&out, value); // type, points, resolutions, ascent, leadings
-	out.insert(out.end(), {0, 0, 0});
-	put_16(&out, 400);
-	out.push_back(255); // the OEM character set
-	for (unsigned value : {8u, 8u})
-		put_16(&out, value);
-	out.push_back(0x30); // fixed pitch, modern
-	for (unsigned value : {8u, 8u})
-		put_16(&out, value);
-	out.insert(out.end(), {(std::uint8_t)first, (std::uint8_t)last, 0, 0});
-	put_16(&out, 1);
-	put_32(&out, 0);
-	put_32(&out, face);
-	put_32(&out, 0);
-	put_32(&out, bitmaps);
-	out.push_back(0);
-	for (unsigned i = 0; i < entries; i++) {
-		put_16(&out, 8);
-		put_16(&out, bitmaps + i * 8);
-	}
-	for (unsigned i = 0; i < entries; i++) {
-		unsigned slot = first + i;
-		for (unsigned row = 0; row < 8; row++)
-			out.push_back(slot <= last ? table[slot * 8 + row] : 0);
-	}
-	const char name[] = "Sample";
-	out.insert(out.end(), name, name + sizeof name);
-	return out;
-}
-
 // A picture of the table's glyph sheet in the fuzzer's own form: size,
 // colours, then one bit a pixel, set where the sheet is dark.
 static byte_buffer picture(const std::uint8_t* table, unsigned scale, bool grid,
@@ -211,14 +149,12 @@ int main(int argc, char** argv)
 	ok = seed(folder, "table", 0x00, bold_table) && ok;
 	ok = seed(folder, "table_cp850_fill", 0x0A, light_table) && ok;
 	ok = seed(folder, "table_size", 0x30, light_table) && ok;
-	ok = seed(folder, "gzip_table", 0x00, gzip(light_table)) && ok;
 	ok = seed(folder, "psf1_unicode", 0x00, psf1(bold, cp437)) && ok;
-	ok = seed(folder, "psf1_unicode_gzip", 0x08, gzip(psf1(light, cp437))) && ok;
+	ok = seed(folder, "psf1_unicode_fill", 0x08, psf1(light, cp437)) && ok;
 	ok = seed(folder, "psf2_unicode", 0x00, psf2(light, 256, 8, true, cp437)) && ok;
 	ok = seed(folder, "psf2_6x8_fill", 0x08, psf2(bold, 128, 6, false, cp437)) && ok;
 	ok = seed(folder, "psf2_koi8", 0x04, psf2(light, 256, 7, false, cp437)) && ok;
 	ok = seed(folder, "bdf_unicode", 0x00, bdf(light, cp437)) && ok;
-	ok = seed(folder, "fnt_oem", 0x00, fnt(bold)) && ok;
 	ok = seed(folder, "sheet_png", 0x00, png(bold, 1, false)) && ok;
 	ok = seed(folder, "sheet_png_grid", 0x00, png(light, 2, true)) && ok;
 	ok = seed(folder, "picture", 0x80, picture(bold, 1, false, 0)) && ok;

@@ -11,6 +11,7 @@
 #include FT_WINFONTS_H
 
 #include <cstring>
+#include <utility>
 
 // Faces looked at in a file holding several, such as a Windows FON with a
 // font for each size.
@@ -123,8 +124,9 @@ static bool choose_size(FT_Library library, const byte_buffer& data, FT_Long fac
 	return false;
 }
 
-// Copies the glyph FreeType has just loaded.  Bitmaps of several bits a
-// pixel count a pixel as set from half their range up.
+// Copies the glyph FreeType has just loaded, and rendered if it fits the
+// cell.  Bitmaps of several bits a pixel count a pixel as set from half
+// their range up.
 static bool take_glyph(FT_Library library, FT_GlyphSlot slot, glyph_bitmap* glyph,
                        std::string* error)
 {
@@ -133,6 +135,16 @@ static bool take_glyph(FT_Library library, FT_GlyphSlot slot, glyph_bitmap* glyp
 		*error = "the font's glyphs are colour pictures, which a font table cannot hold";
 		return false;
 	}
+	glyph->left = slot->bitmap_left;
+	glyph->top = slot->bitmap_top;
+	glyph->width = bitmap->width;
+	glyph->height = bitmap->rows;
+	glyph->advance = round_pixels(slot->advance.x);
+	// A glyph larger than the cell makes the font too large for the table
+	// whatever its pixels, so only its size is kept; an outline is not even
+	// rendered then.
+	if (glyph->width > font_cell || glyph->height > font_cell)
+		return true;
 	FT_Bitmap grey;
 	FT_Bitmap_Init(&grey);
 	bool mono = bitmap->pixel_mode == FT_PIXEL_MODE_MONO;
@@ -145,11 +157,6 @@ static bool take_glyph(FT_Library library, FT_GlyphSlot slot, glyph_bitmap* glyp
 		bitmap = &grey;
 		levels = slot->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY ? 256 : bitmap->num_grays;
 	}
-	glyph->left = slot->bitmap_left;
-	glyph->top = slot->bitmap_top;
-	glyph->width = bitmap->width;
-	glyph->height = bitmap->rows;
-	glyph->advance = round_pixels(slot->advance.x);
 	glyph->pixels.assign((std::size_t)glyph->width * glyph->height, 0);
 	for (unsigned y = 0; y < glyph->height; y++) {
 		// A negative pitch means the rows are stored from the bottom up.
@@ -217,7 +224,10 @@ static bool read_face(FT_Library library, FT_Face face, const font_size_choice& 
 		for (std::uint32_t code = 0; code < 256; code++)
 			codes.push_back(code);
 	}
-	FT_Int32 flags = FT_LOAD_RENDER | FT_LOAD_TARGET_MONO;
+	// Outlines are rendered only once their size is known to fit the cell:
+	// loading a glyph sets the size of its bitmap, and a damaged font's
+	// glyphs may be thousands of pixels tall at every size tried.
+	FT_Int32 flags = FT_LOAD_TARGET_MONO;
 	if (choice.strike < 0)
 		flags |= FT_LOAD_MONOCHROME | FT_LOAD_NO_BITMAP;
 	for (std::uint32_t code : codes) {
@@ -227,11 +237,23 @@ static bool read_face(FT_Library library, FT_Face face, const font_size_choice& 
 			continue;
 		if (index >= (FT_UInt)face->num_glyphs || FT_Load_Glyph(face, index, flags) != 0)
 			continue;
+		FT_GlyphSlot slot = face->glyph;
+		bool fits = slot->bitmap.width <= font_cell && slot->bitmap.rows <= font_cell;
+		if (slot->format != FT_GLYPH_FORMAT_BITMAP) {
+			if (fits && FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0)
+				continue;
+		} else if (slot->bitmap.buffer == nullptr && slot->bitmap.width != 0 &&
+		           slot->bitmap.rows != 0) {
+			// A bitmap glyph that has a size but no pixels, as FreeType
+			// gives for a BDF glyph without its BITMAP lines, is left out
+			// like one that does not load.
+			continue;
+		}
 		glyph_bitmap glyph;
 		if (!take_glyph(library, face->glyph, &glyph, error))
 			return false;
 		source->codes.emplace_back(code, (unsigned)source->glyphs.size());
-		source->glyphs.push_back(glyph);
+		source->glyphs.push_back(std::move(glyph));
 	}
 	return true;
 }

@@ -30,7 +30,10 @@ struct glyph_bitmap {
 	unsigned width = 0;
 	unsigned height = 0;
 	unsigned advance = 0;
-	byte_buffer pixels; // width * height, row by row; not 0 for a set pixel
+	// width * height, row by row; not 0 for a set pixel.  A reader may
+	// leave it empty for a glyph larger than the 8x8 cell, since no table
+	// can be made of a font that has one.
+	byte_buffer pixels;
 };
 
 // What a font reader found.

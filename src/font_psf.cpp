@@ -21,6 +21,12 @@ static const std::uint32_t psf2_table = 0x01;
 static const std::uint32_t psf1_end = 0xFFFF, psf1_sequences = 0xFFFE;
 static const std::uint8_t psf2_end = 0xFF, psf2_sequences = 0xFE;
 
+// The most glyphs a font may have to be read.  Console fonts have 256 or
+// 512, Unicode ones a few thousand; each glyph takes some hundred bytes
+// of memory once read, and a PSF2 header that promised millions of tiny
+// glyphs, all zeros in a gzip file of a few kilobytes, took gigabytes.
+static const std::uint64_t psf_max_glyphs = 65536;
+
 static std::uint32_t little_endian_32(const std::uint8_t* p)
 {
 	return (std::uint32_t)p[0] | (std::uint32_t)p[1] << 8 | (std::uint32_t)p[2] << 16 |
@@ -108,6 +114,11 @@ static bool read_psf_glyphs(const byte_buffer& data, std::uint64_t start, std::u
 		         std::to_string(needed) + " bytes), but only " +
 		         std::to_string(data.size() > start ? data.size() - start : 0) +
 		         " follow it";
+		return false;
+	}
+	if (count > psf_max_glyphs) {
+		*error = kind + " with " + std::to_string(count) + " glyphs: fonts of more than " +
+		         std::to_string(psf_max_glyphs) + " glyphs are not read";
 		return false;
 	}
 	source->glyph_count = (unsigned)count;

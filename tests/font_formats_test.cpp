@@ -12,6 +12,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <stdexcept>
@@ -278,6 +279,12 @@ TEST(Psf, TruncatedPsf2IsRefused)
 	r = run_import(data);
 	EXPECT_EQ(r.error, "truncated PSF2 font: its header promises 256 glyphs of 8 bytes "
 	                   "(2048 bytes), but only 0 follow it");
+	// A font of tiny glyphs is read up to 65536 of them, not beyond.
+	r = run_import(gzip_bytes(psf2(32, 65536, 1, 1, 1, byte_buffer(65536, 0x80))));
+	EXPECT_TRUE(r.ok) << r.error;
+	r = run_import(gzip_bytes(psf2(32, 65537, 1, 1, 1, byte_buffer(65537, 0x80))));
+	EXPECT_EQ(r.error, "PSF2 font with 65537 glyphs: fonts of more than 65536 glyphs are not "
+	                   "read");
 	byte_buffer header = psf2(32, 256, 8, 8, 8, byte_buffer());
 	header.resize(31);
 	r = run_import(header);
@@ -363,6 +370,24 @@ TEST(Import, EmptyAndUnknownInputsAreRefused)
 	EXPECT_EQ(run_import(psf1(0, 8, pattern(2048, 1)), sized).error,
 	          "--size is for fonts of several sizes or outlines, and a PSF1 font has glyphs "
 	          "of one size");
+}
+
+// A BDF glyph that lacks its BITMAP lines has a size but no pixels; it is
+// left out, and the font's other glyphs are read.
+TEST(Import, BdfGlyphWithoutItsBitmapIsLeftOut)
+{
+	std::string bdf = "STARTFONT 2.1\nFONT t\nSIZE 8 75 75\nFONTBOUNDINGBOX 8 8 0 0\n"
+	                  "STARTPROPERTIES 2\nCHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\n"
+	                  "ENDPROPERTIES\nCHARS 2\n"
+	                  "STARTCHAR A\nENCODING 65\nDWIDTH 8 0\nBBX 8 8 0 0\nENDCHAR\n"
+	                  "STARTCHAR B\nENCODING 66\nDWIDTH 8 0\nBBX 8 8 0 0\nBITMAP\n"
+	                  "FF\n81\n81\nFF\n81\n81\n81\nFF\nENDCHAR\nENDFONT\n";
+	imported r = run_import(byte_buffer(bdf.begin(), bdf.end()));
+	ASSERT_TRUE(r.ok) << r.error;
+	EXPECT_EQ(first_bytes(r.result.table, 'B' * 8, 8),
+	          (byte_buffer{0xFF, 0x81, 0x81, 0xFF, 0x81, 0x81, 0x81, 0xFF}));
+	EXPECT_EQ(first_bytes(r.result.table, 'A' * 8, 8), byte_buffer(8, 0));
+	EXPECT_EQ(std::count(r.result.missing.begin(), r.result.missing.end(), (unsigned)'A'), 1);
 }
 
 // PNG glyph sheets

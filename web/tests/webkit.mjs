@@ -136,6 +136,13 @@ async function new_page(display, home) {
 			actions: steps.map(([type, key]) => ({ type: type, value: keys[key] ?? key })) }] });
 	}
 
+	// The mouse, at a point of the viewport given in CSS pixels.  Its
+	// button stays down from one call to the next, as a drag needs.
+	function pointer_actions(step) {
+		return send('POST', '/actions', { actions: [{ type: 'pointer', id: 'mouse',
+			parameters: { pointerType: 'mouse' }, actions: [step] }] });
+	}
+
 	const page = {
 		failures: [],
 		// Classic WebDriver hears of no request the page makes.
@@ -164,6 +171,12 @@ async function new_page(display, home) {
 			press: key => key_actions(['keyDown', key], ['keyUp', key]),
 			down: key => key_actions(['keyDown', key]),
 			up: key => key_actions(['keyUp', key]),
+		},
+		mouse: {
+			move: (x, y) => pointer_actions({ type: 'pointerMove', origin: 'viewport',
+			                                  x: Math.round(x), y: Math.round(y) }),
+			down: () => pointer_actions({ type: 'pointerDown', button: 0 }),
+			up: () => pointer_actions({ type: 'pointerUp', button: 0 }),
 		},
 		pid: driver.pid,
 		close: async function () {

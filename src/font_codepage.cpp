@@ -1,14 +1,15 @@
-// Code pages through iconv, code page 437's graphic characters, and UTF-8.
+// Code pages, code page 437's graphic characters, the code pages offered
+// for the menu, and UTF-8.
 #include "font_codepage.h"
 
-#include <cerrno>
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <iconv.h>
 
 // What code page 437 draws in the slots that other code pages give to
-// control codes: 0x01-0x1F, and DEL at 0x7F.  iconv maps these slots to
-// the control codes themselves, so they are the one part of the layout
-// written out here.
+// control codes: 0x01-0x1F, and DEL at 0x7F.  The converter maps these
+// slots to the control codes themselves, so they are the one part of the
+// layout written out here.
 static const std::uint32_t graphic_controls[32] = {
 	0x0000, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
 	0x25D8, 0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C,
@@ -17,54 +18,66 @@ static const std::uint32_t graphic_controls[32] = {
 };
 static const std::uint32_t graphic_delete = 0x2302;
 
-// Converts one byte.  Returns the code point, 0 when the code page leaves
-// the byte undefined, or invalid_utf8 when the byte only begins a longer
-// sequence, which a single-byte code page never does.
-static std::uint32_t convert_byte(iconv_t cd, unsigned byte)
+const offered_codepage offered_codepages[] = {
+	{"cp437", "latin"},           {"cp850", "latin"},
+	{"cp860", "latin"},           {"cp861", "latin"},
+	{"cp863", "latin"},           {"cp865", "latin"},
+	{"iso-8859-1", "latin"},      {"iso-8859-15", "latin"},
+	{"windows-1252", "latin"},    {"iso-8859-14", "latin"},
+	{"cp852", "latin-central"},   {"iso-8859-2", "latin-central"},
+	{"windows-1250", "latin-central"}, {"iso-8859-16", "latin-central"},
+	{"cp775", "latin-baltic"},    {"iso-8859-13", "latin-baltic"},
+	{"windows-1257", "latin-baltic"}, {"iso-8859-4", "latin-baltic"},
+	{"iso-8859-10", "latin-baltic"},
+	{"cp857", "latin-southern"},  {"iso-8859-9", "latin-southern"},
+	{"windows-1254", "latin-southern"}, {"iso-8859-3", "latin-southern"},
+	{"windows-1258", "vietnamese"},
+	{"cp866", "cyrillic"},        {"koi8-r", "cyrillic"},
+	{"koi8-u", "cyrillic"},       {"windows-1251", "cyrillic"},
+	{"iso-8859-5", "cyrillic"},   {"cp855", "cyrillic"},
+	{"cp737", "greek"},           {"cp869", "greek"},
+	{"iso-8859-7", "greek"},      {"windows-1253", "greek"},
+	{"cp862", "hebrew"},          {"iso-8859-8", "hebrew"},
+	{"windows-1255", "hebrew"},
+	{"cp864", "arabic"},          {"iso-8859-6", "arabic"},
+	{"windows-1256", "arabic"},
+	{"cp874", "thai"},            {"iso-8859-11", "thai"},
+	{"jis-x0201", "japanese"},
+};
+const std::size_t offered_codepage_count = sizeof offered_codepages / sizeof offered_codepages[0];
+
+// A name with case and punctuation taken out, so that "JIS_X0201",
+// "jis-x0201" and "jisx0201" are one name.
+static std::string name_key(const std::string& name)
 {
-	char in[1] = {(char)byte};
-	unsigned char out[16];
-	char* in_p = in;
-	char* out_p = reinterpret_cast<char*>(out);
-	std::size_t in_left = 1;
-	std::size_t out_left = sizeof out;
-	iconv(cd, nullptr, nullptr, nullptr, nullptr);
-	std::size_t n = iconv(cd, &in_p, &in_left, &out_p, &out_left);
-	int error = errno;
-	if (n == (std::size_t)-1)
-		return error == EINVAL ? invalid_utf8 : 0;
-	// Flush whatever a stateful conversion holds back.
-	iconv(cd, nullptr, nullptr, &out_p, &out_left);
-	if (sizeof out - out_left != 4)
-		return 0;
-	return (std::uint32_t)out[0] << 24 | (std::uint32_t)out[1] << 16 |
-	       (std::uint32_t)out[2] << 8 | (std::uint32_t)out[3];
+	std::string key;
+	for (char c : name)
+		if (std::isalnum((unsigned char)c))
+			key += (char)std::tolower((unsigned char)c);
+	return key;
+}
+
+// JIS X 0201 as the menu takes it: ASCII in 0x20-0x7E, and the half-width
+// katakana U+FF61-U+FF9F in 0xA1-0xDF.  The C0 controls and DEL are there
+// as in ASCII, for the graphic characters to take their slots.
+static void jis_x0201_characters(codepage_chars chars)
+{
+	for (unsigned byte = 0; byte < 256; byte++)
+		chars[byte] = byte < 0x80 ? byte : byte >= 0xA1 && byte <= 0xDF ? 0xFF61 + (byte - 0xA1) : 0;
 }
 
 bool codepage_characters(const std::string& name, codepage_chars chars, std::string* error)
 {
-	iconv_t cd = iconv_open("UTF-32BE", name.c_str());
-	if (cd == (iconv_t)-1) {
-		*error = "unknown code page '" + name + "' (the names 'iconv -l' lists can be used)";
+	if (name_key(name) == "jisx0201")
+		jis_x0201_characters(chars);
+	else if (!converter_characters(name, chars, error))
 		return false;
-	}
-	bool single_byte = true;
-	for (unsigned byte = 0; byte < 256; byte++) {
-		std::uint32_t c = convert_byte(cd, byte);
-		if (c == invalid_utf8)
-			single_byte = false;
-		if (byte == 0 || c == invalid_utf8 || c > 0x10FFFF)
-			c = 0;
-		else if (c < 0x20)
-			c = graphic_controls[c];
-		else if (c == 0x7F)
-			c = graphic_delete;
-		chars[byte] = c;
-	}
-	iconv_close(cd);
-	if (!single_byte) {
-		*error = "'" + name + "' is not a single-byte code page";
-		return false;
+	chars[0] = 0;
+	for (unsigned byte = 1; byte < 256; byte++) {
+		if (chars[byte] < 0x20)
+			chars[byte] = graphic_controls[chars[byte]];
+		else if (chars[byte] == 0x7F)
+			chars[byte] = graphic_delete;
 	}
 	return true;
 }
@@ -75,6 +88,84 @@ bool cp437_characters(codepage_chars chars, std::string* error)
 		return true;
 	*error = "this system's iconv lacks code page 437: " + *error;
 	return false;
+}
+
+bool menu_codepage(const std::string& name, slots_codepage* menu, std::string* error)
+{
+	codepage_chars cp437;
+	if (!cp437_characters(cp437, error))
+		return false;
+	menu->name = name.empty() ? "cp437" : name;
+	if (name.empty())
+		std::copy(cp437, cp437 + 256, menu->chars);
+	else if (!codepage_characters(name, menu->chars, error))
+		return false;
+	menu->size = 0;
+	for (unsigned slot = 1; slot < 256; slot++) {
+		if (menu->chars[slot] >= 0x80 && menu->chars[slot] <= 0x9F)
+			menu->chars[slot] = cp437[slot];
+		if (menu->chars[slot] != 0)
+			menu->size++;
+	}
+	menu->title = codepage_title(menu->name);
+	return true;
+}
+
+std::string codepage_title(const std::string& name)
+{
+	std::string key = name_key(name);
+	std::size_t digits = key.find_first_of("0123456789");
+	std::string prefix = digits == std::string::npos ? key : key.substr(0, digits);
+	std::string number = digits == std::string::npos ? "" : key.substr(digits);
+	bool numeric = !number.empty() &&
+	               number.find_first_not_of("0123456789") == std::string::npos;
+	if (numeric && (prefix == "cp" || prefix == "ibm" || prefix == "windows" || prefix.empty()))
+		return "code page " + number;
+	if (key.rfind("iso8859", 0) == 0 && key.size() > 7)
+		return "ISO 8859-" + key.substr(7);
+	if (key == "koi8r" || key == "koi8u")
+		return std::string("KOI8-") + (char)std::toupper((unsigned char)key[4]);
+	if (key == "jisx0201")
+		return "JIS X 0201";
+	return name;
+}
+
+// The number of slots 1 to 255 of chars whose character the font has.
+static unsigned characters_had(const std::vector<std::uint32_t>& font_chars,
+                               const codepage_chars chars)
+{
+	unsigned had = 0;
+	for (unsigned slot = 1; slot < 256; slot++)
+		if (chars[slot] != 0 &&
+		    std::binary_search(font_chars.begin(), font_chars.end(), chars[slot]))
+			had++;
+	return had;
+}
+
+std::string best_codepage(const std::vector<std::uint32_t>& font_chars,
+                          const slots_codepage& current)
+{
+	// Shares are compared as fractions had/size, cross-multiplied.
+	unsigned best_had = characters_had(font_chars, current.chars);
+	unsigned best_size = current.size;
+	std::string best;
+	for (std::size_t i = 0; i < offered_codepage_count; i++) {
+		slots_codepage candidate;
+		std::string ignored;
+		if (!menu_codepage(offered_codepages[i].name, &candidate, &ignored) ||
+		    candidate.size == 0 ||
+		    std::equal(candidate.chars, candidate.chars + 256, current.chars))
+			continue;
+		unsigned had = characters_had(font_chars, candidate.chars);
+		std::uint64_t share = (std::uint64_t)had * best_size;
+		std::uint64_t best_share = (std::uint64_t)best_had * candidate.size;
+		if (share > best_share || (!best.empty() && share == best_share && had > best_had)) {
+			best = offered_codepages[i].name;
+			best_had = had;
+			best_size = candidate.size;
+		}
+	}
+	return best;
 }
 
 int slot_of(const codepage_chars chars, std::uint32_t c)

@@ -103,8 +103,21 @@ static bool write_output(const char* path, const byte_buffer& data, bool force)
 	return true;
 }
 
+// The code page of the menu's slots that --slots names, or code page 437.
+static bool slots_option(const char* name, slots_codepage* slots)
+{
+	std::string error;
+	if (menu_codepage(name != nullptr ? name : "", slots, &error))
+		return true;
+	report_error(name != nullptr ? "--slots: " + error : error);
+	return false;
+}
+
 int import_command(const char* input, const char* output, const import_request& request)
 {
+	slots_codepage slots;
+	if (!slots_option(request.slots, &slots))
+		return 1;
 	byte_buffer data;
 	if (!read_whole_input(input, max_import_size, "a font or a glyph sheet", &data))
 		return 1;
@@ -113,6 +126,7 @@ int import_command(const char* input, const char* output, const import_request& 
 		return 1;
 	import_options options;
 	options.codepage = request.codepage != nullptr ? request.codepage : "";
+	options.slots = &slots;
 	options.size = request.size;
 	options.fill = request.fill != nullptr ? fill.data() : nullptr;
 	import_result font;
@@ -126,7 +140,9 @@ int import_command(const char* input, const char* output, const import_request& 
 	std::printf("%s: %s\nwrote %s (2048 bytes)\n", input, describe_import(font).c_str(),
 	            output);
 	if (!font.missing.empty())
-		report_warning(missing_warning(input, font.missing, request.fill));
+		report_warning(missing_warning(input, font, request.fill));
+	if (!font.left_out.empty())
+		report_warning(left_out_warning(input, font));
 	return 0;
 }
 
@@ -149,8 +165,10 @@ int export_command(const char* font, const char* output, unsigned scale, bool gr
 	return 0;
 }
 
-// Says which characters of a text show drew as boxes.
-static void report_unknown_characters(const std::vector<std::uint32_t>& unknown)
+// Says which characters of a text show drew as boxes, as the code page
+// called title lacks them.
+static void report_unknown_characters(const std::vector<std::uint32_t>& unknown,
+                                      const std::string& title)
 {
 	std::string list;
 	for (std::size_t i = 0; i < unknown.size(); i++) {
@@ -163,14 +181,19 @@ static void report_unknown_characters(const std::vector<std::uint32_t>& unknown)
 	}
 	bool one = unknown.size() == 1;
 	report_warning(std::to_string(unknown.size()) +
-	               (one ? " character of the text is not in code page 437 and is drawn as a box: "
-	                    : " characters of the text are not in code page 437 and are drawn as "
-	                      "boxes: ") +
+	               (one ? " character of the text is not in " + title +
+	                              " and is drawn as a box: "
+	                    : " characters of the text are not in " + title +
+	                              " and are drawn as boxes: ") +
 	               list);
 }
 
-int show_command(const char* font, const std::string* text, unsigned columns)
+int show_command(const char* font, const std::string* text, unsigned columns,
+                 const char* slots_name)
 {
+	slots_codepage slots;
+	if (!slots_option(slots_name, &slots))
+		return 1;
 	byte_buffer table;
 	if (!read_font_table(font, &table))
 		return 1;
@@ -182,14 +205,10 @@ int show_command(const char* font, const std::string* text, unsigned columns)
 		return 0;
 	}
 	text_drawing drawn;
-	std::string error;
-	if (!render_text(table.data(), *text, &drawn, &error)) {
-		report_error(error);
-		return 1;
-	}
+	render_text(table.data(), *text, slots, &drawn);
 	std::fwrite(drawn.drawing.data(), 1, drawn.drawing.size(), stdout);
 	if (!drawn.unknown.empty())
-		report_unknown_characters(drawn.unknown);
+		report_unknown_characters(drawn.unknown, slots.title);
 	return 0;
 }
 

@@ -12,14 +12,17 @@
 struct import_request {
 	bool force = false;
 	const char* codepage = nullptr; // the layout of a font that states none
+	const char* slots = nullptr;    // the code page of the menu's slots
 	unsigned size = 0;              // the pixel size to read
 	const char* fill = nullptr;     // the table to take missing characters from
 };
 
 int import_command(const char* input, const char* output, const import_request& request);
 int export_command(const char* font, const char* output, unsigned scale, bool grid, bool force);
-// columns 0 fits the table to the terminal.
-int show_command(const char* font, const std::string* text, unsigned columns);
+// columns 0 fits the table to the terminal; slots names the code page the
+// text is drawn through, or is null for code page 437.
+int show_command(const char* font, const std::string* text, unsigned columns,
+                 const char* slots);
 int extract_command(const char* image, const char* output, bool force);
 int check_command(const char* image);
 

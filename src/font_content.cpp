@@ -7,14 +7,16 @@
 #include <cstdio>
 #include <cstring>
 
-// Whether the outlines of the font in data fit the table at size.
-static bool fits_at(const byte_buffer& data, unsigned size, const import_options& options)
+// Whether the outlines of the font in data fit the table at size, read for
+// the characters wanted.
+static bool fits_at(const byte_buffer& data, unsigned size, const codepage_chars wanted,
+                    const import_options& options)
 {
 	glyph_source source;
 	import_result result;
 	bool recognised = false;
 	std::string ignored;
-	return read_freetype_font(data, size, &source, &recognised, &ignored) &&
+	return read_freetype_font(data, size, wanted, &source, &recognised, &ignored) &&
 	       import_glyphs(source, options, &result, &ignored);
 }
 
@@ -24,8 +26,13 @@ static bool fits_at(const byte_buffer& data, unsigned size, const import_options
 static bool import_freetype_font(const byte_buffer& data, const import_options& options,
                                  import_result* result, bool* recognised, std::string* error)
 {
+	// The characters to read are those of the menu's slots.
+	slots_codepage cp437;
+	if (options.slots == nullptr && !menu_codepage("", &cp437, error))
+		return false;
+	const codepage_chars& wanted = options.slots != nullptr ? options.slots->chars : cp437.chars;
 	glyph_source source;
-	if (!read_freetype_font(data, options.size, &source, recognised, error))
+	if (!read_freetype_font(data, options.size, wanted, &source, recognised, error))
 		return false;
 	if (import_glyphs(source, options, result, error))
 		return true;
@@ -36,7 +43,7 @@ static bool import_freetype_font(const byte_buffer& data, const import_options& 
 	     distance++) {
 		for (int size : {read - distance, read + distance}) {
 			if (size >= 1 && size <= (int)freetype_max_size &&
-			    fits_at(data, (unsigned)size, options)) {
+			    fits_at(data, (unsigned)size, wanted, options)) {
 				*error += "; try --size " + std::to_string(size);
 				return false;
 			}

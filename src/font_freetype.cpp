@@ -197,7 +197,7 @@ static void choose_character_map(FT_Face face, glyph_source* source)
 }
 
 static bool read_face(FT_Library library, FT_Face face, const font_size_choice& choice,
-                      glyph_source* source, std::string* error)
+                      const codepage_chars wanted, glyph_source* source, std::string* error)
 {
 	FT_Error failed = choice.strike >= 0 ? FT_Select_Size(face, choice.strike)
 	                                     : FT_Set_Pixel_Sizes(face, 0, choice.size);
@@ -212,14 +212,17 @@ static bool read_face(FT_Library library, FT_Face face, const font_size_choice& 
 	source->descent = (int)round_pixels(-face->size->metrics.descender);
 	choose_character_map(face, source);
 
-	// The codes to look up: the characters of code page 437, or the
-	// font's own slots.
+	// The codes to look up: the characters wanted, or the font's own
+	// slots.  Of a Unicode map, every character it holds is listed too.
 	std::vector<std::uint32_t> codes;
-	codepage_chars cp437;
 	if (source->unicode) {
-		if (!cp437_characters(cp437, error))
-			return false;
-		codes.assign(cp437 + 1, cp437 + 256);
+		for (unsigned slot = 1; slot < 256; slot++)
+			if (wanted[slot] != 0)
+				codes.push_back(wanted[slot]);
+		FT_UInt index = 0;
+		for (FT_ULong c = FT_Get_First_Char(face, &index); index != 0;
+		     c = FT_Get_Next_Char(face, c, &index))
+			source->characters.push_back((std::uint32_t)c);
 	} else {
 		for (std::uint32_t code = 0; code < 256; code++)
 			codes.push_back(code);
@@ -258,8 +261,8 @@ static bool read_face(FT_Library library, FT_Face face, const font_size_choice& 
 	return true;
 }
 
-bool read_freetype_font(const byte_buffer& data, unsigned size, glyph_source* source,
-                        bool* recognised, std::string* error)
+bool read_freetype_font(const byte_buffer& data, unsigned size, const codepage_chars wanted,
+                        glyph_source* source, bool* recognised, std::string* error)
 {
 	*source = glyph_source();
 	*recognised = false;
@@ -282,7 +285,7 @@ bool read_freetype_font(const byte_buffer& data, unsigned size, glyph_source* so
 		    FT_New_Memory_Face(library, data.data(), (FT_Long)data.size(), choice.face,
 		                       &face) == 0) {
 			source->kind = face_kind(face, data);
-			ok = read_face(library, face, choice, source, error);
+			ok = read_face(library, face, choice, wanted, source, error);
 		}
 		if (face != nullptr)
 			FT_Done_Face(face);

@@ -10,14 +10,15 @@
 // The largest pixel size that may be asked for.
 constexpr unsigned freetype_max_size = 64;
 
-// Reads the glyphs of the code page 437 characters, by the font's Unicode
-// character map, or else of slots 0 to 255 in the font's own encoding.
+// Reads the glyphs of the characters of slots 1 to 255 of wanted, by the
+// font's Unicode character map, with the list of every character the map
+// holds, or else of slots 0 to 255 in the font's own encoding.
 // size is the pixel size to read: a strike of that size, or the outlines
 // rendered at it.  With size 0 the font's own strike is read (of several,
 // the largest of at most 8 pixels, or else the smallest), or the outlines
 // at 8 pixels.  *recognised is false when FreeType does not know the data
 // as a font at all.
-bool read_freetype_font(const byte_buffer& data, unsigned size, glyph_source* source,
-                        bool* recognised, std::string* error);
+bool read_freetype_font(const byte_buffer& data, unsigned size, const codepage_chars wanted,
+                        glyph_source* source, bool* recognised, std::string* error);
 
 #endif

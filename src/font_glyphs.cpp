@@ -1,4 +1,5 @@
-// From the glyphs of a font to a font table in code page 437.
+// From the glyphs of a font to a font table in the code page of the menu's
+// slots.
 #include "font_glyphs.h"
 
 #include "font_codepage.h"
@@ -44,12 +45,23 @@ std::string glyph_size_error(unsigned width, unsigned height)
 	       " pixels; the table holds 8\u00D78";
 }
 
-// Finds the glyph of every slot.  *layout says how.
+// Whether a character of a font counts among those it brings to the menu:
+// control codes do not.
+static bool is_font_character(std::uint32_t c)
+{
+	return c >= 0x20 && !(c >= 0x7F && c <= 0x9F) && c <= 0x10FFFF;
+}
+
+// Finds the glyph of every slot of the menu's code page menu.  *layout says
+// how, ending in into; *font_chars gets the characters the font has, in
+// order, where it says which ones it has.
 static bool assign_slots(const glyph_source& source, const table_options& options,
-                         const codepage_chars cp437, int glyph_of_slot[256],
-                         std::string* layout, std::string* error)
+                         const slots_codepage& menu, const std::string& into,
+                         int glyph_of_slot[256], std::string* layout,
+                         std::vector<std::uint32_t>* font_chars, std::string* error)
 {
 	std::fill(glyph_of_slot, glyph_of_slot + 256, -1);
+	font_chars->clear();
 	if (source.unicode) {
 		if (!options.codepage.empty()) {
 			*error = "--codepage is for fonts that do not say which character each glyph "
@@ -61,49 +73,61 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 		for (const auto& code : source.codes)
 			glyph_of.emplace(code.first, code.second);
 		for (unsigned slot = 1; slot < 256; slot++) {
-			auto found = glyph_of.find(cp437[slot]);
+			auto found = menu.chars[slot] != 0 ? glyph_of.find(menu.chars[slot])
+			                                   : glyph_of.end();
 			if (found != glyph_of.end())
 				glyph_of_slot[slot] = (int)found->second;
 		}
-		*layout = "placed by " + source.character_map;
-		return true;
-	}
-
-	// A font of slots keeps its order unless a code page says what its
-	// slots hold: the one it names itself, if iconv knows it, or else the
-	// one the user names.  Slot 0 holds no character and stays where it is.
-	codepage_chars chars;
-	std::string name;
-	std::string unknown;
-	if (!source.encoding.empty() && codepage_characters(source.encoding, chars, &unknown))
-		name = source.encoding;
-	if (!options.codepage.empty()) {
-		if (!name.empty()) {
-			*error = "--codepage is for fonts that do not say which character each glyph "
-			         "is, and this " + source.kind + " says its glyphs are in code page " +
-			         name;
-			return false;
+		for (const auto& code : glyph_of)
+			font_chars->push_back(code.first);
+		font_chars->insert(font_chars->end(), source.characters.begin(),
+		                   source.characters.end());
+		*layout = "placed by " + source.character_map + into;
+	} else {
+		// A font of slots keeps its order unless a code page says what its
+		// slots hold: the one it names itself, if the converter knows it,
+		// or else the one the user names.  Slot 0 holds no character and
+		// stays where it is.
+		codepage_chars chars;
+		std::string name;
+		std::string unknown;
+		if (!source.encoding.empty() && codepage_characters(source.encoding, chars, &unknown))
+			name = source.encoding;
+		if (!options.codepage.empty()) {
+			if (!name.empty()) {
+				*error = "--codepage is for fonts that do not say which character each "
+				         "glyph is, and this " + source.kind +
+				         " says its glyphs are in code page " + name;
+				return false;
+			}
+			if (!codepage_characters(options.codepage, chars, error))
+				return false;
+			name = options.codepage;
 		}
-		if (!codepage_characters(options.codepage, chars, error))
-			return false;
-		name = options.codepage;
+		bool remap = !name.empty();
+		for (const auto& code : source.codes) {
+			if (code.first > 255)
+				continue;
+			int slot = (int)code.first;
+			if (remap && slot != 0) {
+				slot = slot_of(menu.chars, chars[code.first]);
+				font_chars->push_back(chars[code.first]);
+			}
+			if (slot >= 0 && glyph_of_slot[slot] < 0)
+				glyph_of_slot[slot] = (int)code.second;
+		}
+		if (remap)
+			*layout = "remapped from code page " + name + into;
+		else if (!source.encoding.empty())
+			*layout = "in slot order, as iconv knows no code page " + source.encoding;
+		else
+			*layout = "in slot order";
 	}
-	bool remap = !name.empty();
-	for (const auto& code : source.codes) {
-		if (code.first > 255)
-			continue;
-		int slot = (int)code.first;
-		if (remap && slot != 0)
-			slot = slot_of(cp437, chars[code.first]);
-		if (slot >= 0 && glyph_of_slot[slot] < 0)
-			glyph_of_slot[slot] = (int)code.second;
-	}
-	if (remap)
-		*layout = "remapped from code page " + name;
-	else if (!source.encoding.empty())
-		*layout = "in slot order, as iconv knows no code page " + source.encoding;
-	else
-		*layout = "in slot order";
+	font_chars->erase(std::remove_if(font_chars->begin(), font_chars->end(),
+	                                 [](std::uint32_t c) { return !is_font_character(c); }),
+	                  font_chars->end());
+	std::sort(font_chars->begin(), font_chars->end());
+	font_chars->erase(std::unique(font_chars->begin(), font_chars->end()), font_chars->end());
 	return true;
 }
 
@@ -118,7 +142,7 @@ static std::string pixels(int n)
 // the two edges.  top, bottom, left and right are the edges of the box the
 // glyphs take, from the baseline and the pen position.
 static std::string name_too_large(const glyph_source& source, const int glyph_of_slot[256],
-                                  const codepage_chars cp437, int top, int bottom, int left,
+                                  const codepage_chars chars, int top, int bottom, int left,
                                   int right)
 {
 	int widest = -1, tallest = -1, leftmost = -1, rightmost = -1, highest = -1, lowest = -1;
@@ -150,7 +174,7 @@ static std::string name_too_large(const glyph_source& source, const int glyph_of
 		if (lowest < 0 || below(slot) > below(lowest))
 			lowest = slot;
 	}
-	auto name = [&](int slot) { return describe_character(cp437[slot]); };
+	auto name = [&](int slot) { return describe_character(chars[slot]); };
 	std::vector<std::string> parts;
 	if (right - left > (int)font_cell) {
 		if (most_wide > (int)font_cell)
@@ -186,8 +210,17 @@ bool make_table(const glyph_source& source, const table_options& options, table_
 	codepage_chars cp437;
 	if (!cp437_characters(cp437, error))
 		return false;
+	if (options.slots != nullptr)
+		result->slots = *options.slots;
+	else if (!menu_codepage("", &result->slots, error))
+		return false;
+	const slots_codepage& menu = result->slots;
 	int glyph_of_slot[256];
-	if (!assign_slots(source, options, cp437, glyph_of_slot, &result->layout, error))
+	std::vector<std::uint32_t> font_chars;
+	// The layout is said to go into any code page but 437.
+	std::string into = std::equal(menu.chars, menu.chars + 256, cp437) ? "" : " into " + menu.title;
+	if (!assign_slots(source, options, menu, into, glyph_of_slot, &result->layout, &font_chars,
+	                  error))
 		return false;
 
 	// The box the used glyphs' pixels take, from the baseline and the pen
@@ -222,22 +255,27 @@ bool make_table(const glyph_source& source, const table_options& options, table_
 	result->height = std::max(height, (unsigned)std::max(cell_height, 0));
 	if (width > font_cell || height > font_cell) {
 		*error = glyph_size_error(result->width, result->height);
-		result->too_large = name_too_large(source, glyph_of_slot, cp437, top, bottom, left,
+		result->too_large = name_too_large(source, glyph_of_slot, menu.chars, top, bottom, left,
 		                                   ink_right);
 		return false;
 	}
 
 	result->table.assign(font_glyph_count * font_glyph_bytes, 0);
 	result->missing.clear();
+	result->empty.clear();
 	for (unsigned slot = 0; slot < 256; slot++) {
 		std::uint8_t* rows = &result->table[slot * font_glyph_bytes];
 		if (glyph_of_slot[slot] < 0) {
-			if (slot == 0)
+			if (slot == 0 || menu.chars[slot] == 0)
 				continue;
 			result->missing.push_back(slot);
-			if (options.fill != nullptr)
-				std::copy(options.fill + slot * font_glyph_bytes,
-				          options.fill + (slot + 1) * font_glyph_bytes, rows);
+			// The fill table holds the character where code page 437 does.
+			int from = options.fill != nullptr ? slot_of(cp437, menu.chars[slot]) : -1;
+			if (from < 0)
+				result->empty.push_back(slot);
+			else
+				std::copy(options.fill + from * font_glyph_bytes,
+				          options.fill + (from + 1) * font_glyph_bytes, rows);
 			continue;
 		}
 		const glyph_bitmap& g = source.glyphs[(unsigned)glyph_of_slot[slot]];
@@ -251,22 +289,58 @@ bool make_table(const glyph_source& source, const table_options& options, table_
 			}
 		}
 	}
+
+	// What the font has that the code page has no slot for, and whether
+	// another code page would take more of it.
+	result->left_out.clear();
+	for (std::uint32_t c : font_chars)
+		if (slot_of(menu.chars, c) < 0)
+			result->left_out.push_back(c);
+	result->better_slots.clear();
+	result->better_places = 0;
+	if (!result->left_out.empty())
+		result->better_slots = best_codepage(font_chars, menu);
+	if (!result->better_slots.empty()) {
+		codepage_chars better;
+		std::string ignored;
+		slots_codepage page;
+		if (menu_codepage(result->better_slots, &page, &ignored))
+			std::copy(page.chars, page.chars + 256, better);
+		for (std::uint32_t c : result->left_out)
+			if (slot_of(better, c) >= 0)
+				result->better_places++;
+		if (result->better_places == 0)
+			result->better_slots.clear();
+	}
 	return true;
 }
 
-std::string describe_missing(const std::vector<unsigned>& slots)
+std::string describe_slots(const std::vector<unsigned>& slots, const slots_codepage& slots_page)
 {
-	codepage_chars cp437;
-	std::string ignored;
-	if (!cp437_characters(cp437, &ignored))
-		return std::to_string(slots.size()) + " characters";
-	std::string out = std::to_string(slots.size()) + " of the 255 characters of code page 437: ";
+	std::string out;
 	for (std::size_t i = 0; i < slots.size() && i < missing_named; i++) {
 		char slot[16];
 		std::snprintf(slot, sizeof slot, " (0x%02X)", slots[i]);
-		out += (i > 0 ? ", " : "") + describe_character(cp437[slots[i]]) + slot;
+		out += (i > 0 ? ", " : "") + describe_character(slots_page.chars[slots[i]]) + slot;
 	}
 	if (slots.size() > missing_named)
+		out += ", ...";
+	return out;
+}
+
+std::string describe_missing(const std::vector<unsigned>& slots,
+                             const slots_codepage& slots_page)
+{
+	return std::to_string(slots.size()) + " of the " + std::to_string(slots_page.size) +
+	       " characters of " + slots_page.title + ": " + describe_slots(slots, slots_page);
+}
+
+std::string describe_characters(const std::vector<std::uint32_t>& characters)
+{
+	std::string out;
+	for (std::size_t i = 0; i < characters.size() && i < missing_named; i++)
+		out += (i > 0 ? ", " : "") + describe_character(characters[i]);
+	if (characters.size() > missing_named)
 		out += ", ...";
 	return out;
 }

@@ -1,6 +1,7 @@
 // Glyphs as the font readers hand them over, and how they become a font
-// table: each glyph goes to the slot of its character in code page 437,
-// placed in the 8x8 cell on the font's baseline.  Nothing here reads a file
+// table: each glyph goes to the slot of its character in the code page of
+// the menu's slots (code page 437 unless another is named), placed in the
+// 8x8 cell on the font's baseline.  Nothing here reads a file
 // or needs a library beyond the C++ one and iconv, so the same code runs in
 // os64-font and in the browser.
 //
@@ -8,6 +9,8 @@
 // says what was wrong, without a program or file name in front.
 #ifndef OS64_FONT_GLYPHS_H
 #define OS64_FONT_GLYPHS_H
+
+#include "font_codepage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +53,9 @@ struct glyph_source {
 	bool unicode = false;
 	std::string encoding;
 	std::string character_map; // where unicode codes come from: "its Unicode table"
+	// For Unicode codes: every character the font has, where the reader
+	// read the glyphs of only some of them; empty when codes names them all.
+	std::vector<std::uint32_t> characters;
 	// The font's cell: rows above and below the baseline.
 	int ascent = 0;
 	int descent = 0;
@@ -66,14 +72,25 @@ glyph_bitmap cell_glyph(const std::uint8_t* bits, unsigned width, unsigned heigh
 glyph_source table_source(const std::uint8_t* table, const std::string& kind);
 
 struct table_options {
-	std::string codepage;                // the layout of a font that does not state it
-	const std::uint8_t* fill = nullptr;  // a table to take missing characters from
+	std::string codepage;                  // the layout of a font that does not state it
+	const slots_codepage* slots = nullptr; // the code page of the menu's slots; null for 437
+	const std::uint8_t* fill = nullptr;    // a table in code page 437 to take missing
+	                                       // characters from
 };
 
 struct table_result {
 	byte_buffer table;             // 2048 bytes
+	slots_codepage slots;          // the code page of the menu's slots
 	std::string layout;            // how the glyphs found their slots, for the report
 	std::vector<unsigned> missing; // slots of the characters the font lacks
+	std::vector<unsigned> empty;   // of those, the slots left empty: every one without fill,
+	                               // those whose character the fill table lacks with it
+	// The characters of the font that the code page has no slot for, in
+	// order, and the offered code page that would place more of the
+	// font's characters (empty for none), with how many of those it places.
+	std::vector<std::uint32_t> left_out;
+	std::string better_slots;
+	unsigned better_places = 0;
 	unsigned width = 0;            // the glyph cell found, in pixels
 	unsigned height = 0;
 	// When the glyphs do not fit: the characters that make them too large,
@@ -81,20 +98,30 @@ struct table_result {
 	std::string too_large;
 };
 
-// Makes the font table: the slot of every code page 437 character gets the
-// glyph of that character, placed on one common baseline (the font's
-// ascent at the top row) and left-aligned.  A font whose glyphs do not fit
-// into 8x8 is refused, and result->too_large names what makes them too
-// large.  Slots whose character the font lacks stay empty, or are taken
-// from options.fill.
+// Makes the font table: the slot of every character of the menu's code
+// page gets the glyph of that character, placed on one common baseline
+// (the font's ascent at the top row) and left-aligned.  A font whose glyphs
+// do not fit into 8x8 is refused, and result->too_large names what makes
+// them too large.  Slots whose character the font lacks stay empty, or take
+// the glyph options.fill, laid out in code page 437 as the built-in font
+// is, has for that character, wherever code page 437 keeps it.
 bool make_table(const glyph_source& source, const table_options& options, table_result* result,
                 std::string* error);
 
 // "the glyphs are 6×13 pixels; the table holds 8×8"
 std::string glyph_size_error(unsigned width, unsigned height);
 
-// The report of characters a font lacks: how many, and the first few with
-// their slots and code points.
-std::string describe_missing(const std::vector<unsigned>& slots);
+// The report of characters a font lacks: how many of the code page's, and
+// the first few with their slots and code points: "67 of the 255
+// characters of code page 437: U+263A ☺ (0x01), ...".
+std::string describe_missing(const std::vector<unsigned>& slots,
+                             const slots_codepage& slots_page);
+
+// The first few of a list of slots, with their characters:
+// "U+263A ☺ (0x01), U+263B ☻ (0x02), ...".
+std::string describe_slots(const std::vector<unsigned>& slots, const slots_codepage& slots_page);
+
+// The first few of a list of characters, named: "U+0401 Ё, U+0410 А, ...".
+std::string describe_characters(const std::vector<std::uint32_t>& characters);
 
 #endif

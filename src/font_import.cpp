@@ -9,6 +9,7 @@ bool import_glyphs(const glyph_source& source, const import_options& options,
 {
 	table_options table_opts;
 	table_opts.codepage = options.codepage;
+	table_opts.slots = options.slots;
 	table_opts.fill = options.fill;
 	table_result made;
 	bool ok = make_table(source, table_opts, &made, error);
@@ -31,7 +32,12 @@ bool import_glyphs(const glyph_source& source, const import_options& options,
 	result->layout = made.layout;
 	if (!source.unicode && source.glyph_count > font_glyph_count)
 		result->layout += ", of which the first 256 are taken";
+	result->slots = made.slots;
 	result->missing = made.missing;
+	result->empty = made.empty;
+	result->left_out = made.left_out;
+	result->better_slots = made.better_slots;
+	result->better_places = made.better_places;
 	return true;
 }
 
@@ -81,12 +87,34 @@ bool import_sheet_pixels(const std::uint8_t* rgba, std::uint32_t width, std::uin
 	return true;
 }
 
-std::string missing_warning(const std::string& input, const std::vector<unsigned>& missing,
+std::string missing_warning(const std::string& input, const import_result& result,
                             const char* fill)
 {
-	return input + " lacks " + describe_missing(missing) +
-	       (fill != nullptr ? std::string("; they were taken from ") + fill
-	                        : std::string("; their slots are empty"));
+	std::string lacks = input + " lacks " + describe_missing(result.missing, result.slots);
+	if (fill == nullptr)
+		return lacks + "; their slots are empty";
+	if (result.empty.empty())
+		return lacks + "; they were taken from " + fill;
+	if (result.empty.size() == result.missing.size())
+		return lacks + "; " + fill + " lacks them too, and their slots are empty";
+	std::size_t taken = result.missing.size() - result.empty.size();
+	return lacks + "; " + std::to_string(taken) + " of them were taken from " + fill +
+	       ", which lacks the other " + std::to_string(result.empty.size()) +
+	       ", whose slots are empty: " + describe_slots(result.empty, result.slots);
+}
+
+std::string left_out_warning(const std::string& input, const import_result& result)
+{
+	bool one = result.left_out.size() == 1;
+	std::string out = input + " has " + std::to_string(result.left_out.size()) +
+	                  (one ? " character that " : " characters that ") + result.slots.title +
+	                  (one ? " has no slot for, which was left out: "
+	                       : " has no slot for, which were left out: ") +
+	                  describe_characters(result.left_out);
+	if (!result.better_slots.empty())
+		out += "; --slots " + result.better_slots + " would place " +
+		       (one ? std::string("it") : std::to_string(result.better_places) + " of them");
+	return out;
 }
 
 std::string describe_import(const import_result& result)

@@ -94,12 +94,9 @@ std::string render_table(const std::uint8_t* table, unsigned columns)
 	return out;
 }
 
-bool render_text(const std::uint8_t* table, const std::string& text, text_drawing* result,
-                 std::string* error)
+void render_text(const std::uint8_t* table, const std::string& text,
+                 const slots_codepage& slots, text_drawing* result)
 {
-	codepage_chars cp437;
-	if (!cp437_characters(cp437, error))
-		return false;
 	result->drawing.clear();
 	result->unknown.clear();
 	std::vector<const std::uint8_t*> line;
@@ -109,11 +106,10 @@ bool render_text(const std::uint8_t* table, const std::string& text, text_drawin
 			line.clear();
 			continue;
 		}
-		int slot = c == invalid_utf8 ? -1 : slot_of(cp437, c);
+		int slot = c == invalid_utf8 ? -1 : slot_of(slots.chars, c);
 		if (slot < 0)
 			result->unknown.push_back(c);
 		line.push_back(slot < 0 ? box_glyph : table + slot * font_glyph_bytes);
 	}
 	render_glyph_row(line, 0, "", "", &result->drawing);
-	return true;
 }

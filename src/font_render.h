@@ -17,15 +17,15 @@ std::string render_table(const std::uint8_t* table, unsigned columns);
 
 struct text_drawing {
 	std::string drawing;
-	// The characters of the text that code page 437 lacks, in order, each
+	// The characters of the text that the code page lacks, in order, each
 	// drawn as a box; invalid_utf8 stands for a byte that is not UTF-8.
 	std::vector<std::uint32_t> unknown;
 };
 
 // Draws UTF-8 text set in the font, glyph beside glyph, each character
-// with the glyph of its slot in code page 437; a line feed starts a new
-// line of glyphs.
-bool render_text(const std::uint8_t* table, const std::string& text, text_drawing* result,
-                 std::string* error);
+// with the glyph of its slot in the code page of the menu's slots; a line
+// feed starts a new line of glyphs.
+void render_text(const std::uint8_t* table, const std::string& text,
+                 const slots_codepage& slots, text_drawing* result);
 
 #endif

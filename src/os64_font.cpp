@@ -6,6 +6,7 @@
 //
 // This file holds the command line: the help texts, the parsing of options
 // and operands, and the dispatch to the commands.
+#include "font_codepage.h"
 #include "font_commands.h"
 #include "font_freetype.h"
 #include "platform.h"
@@ -33,8 +34,10 @@ static const char main_help[] =
         "\n"
         "A font table (.pf) is 2048 bytes: 256 glyphs of 8x8 pixels, 8 bytes a glyph,\n"
         "one byte a pixel row from the top, the most significant bit the leftmost\n"
-        "pixel.  Glyph n draws the character that code page 437 puts at n: 0x82 is é,\n"
-        "0xB0 is ░, and 0x01-0x1F and 0x7F are its graphic characters ☺ ☻ ♥ ... ⌂.\n"
+        "pixel.  The menu draws byte n of its text with glyph n, so the slots stand\n"
+        "for the characters of one code page: by default code page 437, where 0x82\n"
+        "is é, 0xB0 is ░, and 0x01-0x1F and 0x7F are its graphic characters\n"
+        "☺ ☻ ♥ ... ⌂; with --slots, another one, for another script.\n"
         "\n"
         "No command replaces an existing output file unless it is given --force.\n"
         "Errors are reported on standard error and give exit status 1.\n"
@@ -43,8 +46,8 @@ static const char main_help[] =
         "'os64-font --version' for the version.\n";
 
 static const char import_help[] =
-        "usage: os64-font import [--force] [--codepage NAME] [--size PX] [--fill FONT.pf]\n"
-        "                        INPUT OUTPUT.pf\n"
+        "usage: os64-font import [--force] [--slots NAME] [--codepage NAME] [--size PX]\n"
+        "                        [--fill FONT.pf] INPUT OUTPUT.pf\n"
         "\n"
         "Makes the font table OUTPUT.pf from INPUT, gzip-compressed or not, which is\n"
         "one of:\n"
@@ -63,15 +66,17 @@ static const char import_help[] =
         "  at scale 1); the grid lines are not looked at;\n"
         "- a raw font table of 2048 bytes.\n"
         "\n"
-        "Every glyph goes to the slot of its character in code page 437, where the\n"
-        "menu looks it up: by the Unicode table of a PSF font, the character map of a\n"
-        "font FreeType reads, or the code page a font states for its slots.  A font\n"
-        "that says nothing about its characters (a PSF font without a Unicode table,\n"
-        "a sheet, a raw table) keeps its slot order, unless --codepage names its\n"
-        "layout.  Glyphs of up to 8x8 pixels are placed on one baseline, left-aligned;\n"
-        "larger glyphs are refused.  The characters the font lacks are listed in a\n"
-        "warning, and their slots stay empty unless --fill gives a table to take\n"
-        "them from.\n"
+        "Every glyph goes to the slot of its character in the menu's code page, code\n"
+        "page 437 unless --slots names another: by the Unicode table of a PSF font,\n"
+        "the character map of a font FreeType reads, or the code page a font states\n"
+        "for its slots.  A font that says nothing about its characters (a PSF font\n"
+        "without a Unicode table, a sheet, a raw table) keeps its slot order, unless\n"
+        "--codepage names its layout.  Glyphs of up to 8x8 pixels are placed on one\n"
+        "baseline, left-aligned; larger glyphs are refused.  The characters of the\n"
+        "code page that the font lacks are listed in a warning, and their slots stay\n"
+        "empty unless --fill gives a table to take them from.  The characters of the\n"
+        "font that the code page has no slot for are listed in another, which names\n"
+        "the code page of the list below that would place the most of the font.\n"
         "\n"
         "A pixel of a sheet is set when it is dark: when its luminance\n"
         "0.299 R + 0.587 G + 0.114 B, taken from the stored values after blending the\n"
@@ -79,14 +84,22 @@ static const char import_help[] =
         "RGB and palette images, with or without alpha, are all read.\n"
         "\n"
         "Options:\n"
+        "  --slots NAME     the code page of the menu's slots (default cp437): any\n"
+        "                   single-byte name that 'iconv -l' lists, or jis-x0201 for\n"
+        "                   ASCII with the half-width katakana in 0xA1-0xDF.  Slots\n"
+        "                   it gives a control code keep code page 437's characters.\n"
         "  --codepage NAME  the code page INPUT's slots are in, for a font that does\n"
         "                   not say (cp850, iso-8859-1, koi8-r, ...: any name that\n"
         "                   'iconv -l' lists)\n"
         "  --size PX        the pixel size to read, from 1 to 64\n"
-        "  --fill FONT.pf   take the characters INPUT lacks from this font table, such\n"
-        "                   as the built-in font ('os64-font extract OS64.bak\n"
-        "                   original.pf')\n"
-        "  --force          replace OUTPUT.pf if it exists\n";
+        "  --fill FONT.pf   take the characters INPUT lacks from this font table in\n"
+        "                   code page 437, such as the built-in font ('os64-font\n"
+        "                   extract OS64.bak original.pf'), each from where code page\n"
+        "                   437 keeps it\n"
+        "  --force          replace OUTPUT.pf if it exists\n"
+        "\n"
+        "The code pages offered for --slots, by script:\n"
+        "%s";
 
 static const char export_help[] =
         "usage: os64-font export [--force] [--scale N] [--grid] FONT.pf OUTPUT.png\n"
@@ -103,17 +116,19 @@ static const char export_help[] =
         "  --force    replace OUTPUT.png if it exists\n";
 
 static const char show_help[] =
-        "usage: os64-font show [--columns N] FONT.pf [TEXT]\n"
+        "usage: os64-font show [--columns N] [--slots NAME] FONT.pf [TEXT]\n"
         "\n"
         "Draws the font table FONT.pf in the terminal with Unicode block characters,\n"
         "two pixel rows a line: the whole table of 256 glyphs, each row headed by the\n"
         "code of its first glyph in hexadecimal, or TEXT set in the font as the menu\n"
         "will show it.  TEXT is UTF-8: every character is drawn with the glyph of its\n"
-        "slot in code page 437, and one that code page lacks is drawn as an empty box,\n"
-        "with a warning.  A line feed starts a new line; put -- before a TEXT that\n"
-        "begins with '-'.  The terminal must show UTF-8.\n"
+        "slot in the menu's code page, and one that code page lacks is drawn as an\n"
+        "empty box, with a warning.  A line feed starts a new line; put -- before a\n"
+        "TEXT that begins with '-'.  The terminal must show UTF-8.\n"
         "\n"
         "Options:\n"
+        "  --slots NAME  the code page of the menu's slots, as for import (default\n"
+        "                cp437)\n"
         "  --columns N  glyphs a row of the table, from 1 to 16; without it, 16, 8 or\n"
         "               4, whichever fits the terminal (16 takes 146 columns, 8 takes\n"
         "               74), and 16 when the output is not a terminal\n";
@@ -144,6 +159,29 @@ static const char check_help[] =
         "\n"
         "Exit status: 0 when the checksums match, 1 when they do not or on an error.\n";
 
+// The code pages offered for --slots, a line for each script, as import's
+// help lists them.
+static std::string offered_list()
+{
+	const std::size_t indent = 18;
+	std::string list;
+	std::string line;
+	for (std::size_t i = 0; i < offered_codepage_count; i++) {
+		const offered_codepage& page = offered_codepages[i];
+		bool new_script = i == 0 || std::strcmp(page.script, offered_codepages[i - 1].script) != 0;
+		if (new_script || line.size() + 2 + std::strlen(page.name) > 79) {
+			if (!line.empty())
+				list += line + (new_script ? "\n" : ",\n");
+			line = new_script ? "  " + std::string(page.script) + ":" : "";
+			line.append(indent - line.size(), ' ');
+		} else {
+			line += ", ";
+		}
+		line += page.name;
+	}
+	return list + line + "\n";
+}
+
 // The options a command takes.
 enum {
 	takes_force = 1,
@@ -151,6 +189,7 @@ enum {
 	takes_grid = 4,
 	takes_columns = 8,
 	takes_import = 16, // --codepage, --size and --fill
+	takes_slots = 32,
 };
 
 struct arguments {
@@ -256,6 +295,10 @@ static bool parse_arguments(const char* command, int accepted, int argc, char** 
 		} else if ((accepted & takes_columns) && is_option(arg, "--columns")) {
 			if (!number_option(command, "--columns", 1, 16, argc, argv, &i, &args->columns))
 				return false;
+		} else if ((accepted & takes_slots) && is_option(arg, "--slots")) {
+			if (!word_option(command, "--slots", "a code page NAME", argc, argv, &i,
+			                 &args->import.slots))
+				return false;
 		} else if ((accepted & takes_import) && is_option(arg, "--codepage")) {
 			if (!word_option(command, "--codepage", "a code page NAME", argc, argv, &i,
 			                 &args->import.codepage))
@@ -314,13 +357,13 @@ int main(int argc, char** argv)
 	int accepted = 0;
 	if (std::strcmp(command, "import") == 0) {
 		help = import_help;
-		accepted = takes_force | takes_import;
+		accepted = takes_force | takes_import | takes_slots;
 	} else if (std::strcmp(command, "export") == 0) {
 		help = export_help;
 		accepted = takes_force | takes_scale | takes_grid;
 	} else if (std::strcmp(command, "show") == 0) {
 		help = show_help;
-		accepted = takes_columns;
+		accepted = takes_columns | takes_slots;
 	} else if (std::strcmp(command, "extract") == 0) {
 		help = extract_help;
 		accepted = takes_force;
@@ -335,7 +378,10 @@ int main(int argc, char** argv)
 	if (!parse_arguments(command, accepted, argc, argv, &args))
 		return 1;
 	if (args.help) {
-		std::fputs(help, stdout);
+		if (help == import_help)
+			std::printf(import_help, offered_list().c_str());
+		else
+			std::fputs(help, stdout);
 		return 0;
 	}
 	const std::vector<const char*>& op = args.operands;
@@ -356,7 +402,8 @@ int main(int argc, char** argv)
 		if (!operand_count_ok(command, args, 1, 2, "FONT.pf", "FONT.pf and one TEXT"))
 			return 1;
 		std::string text = op.size() > 1 ? op[1] : "";
-		return show_command(op[0], op.size() > 1 ? &text : nullptr, args.columns);
+		return show_command(op[0], op.size() > 1 ? &text : nullptr, args.columns,
+		                    args.import.slots);
 	}
 	if (std::strcmp(command, "extract") == 0) {
 		if (!operand_count_ok(command, args, 2, 2, "IMAGE and OUTPUT.pf",

@@ -247,7 +247,10 @@ TEST_F(FontTool, ImportsAGzippedConsoleFont)
 	// An ISO 8859-1 font: no box drawing, no shades.
 	EXPECT_EQ(r.err, "os64-font: warning: iso01.f08.psf.gz lacks 75 of the 255 characters of "
 	                 "code page 437: U+20A7 ₧ (0x9E), U+0192 ƒ (0x9F), U+2310 ⌐ (0xA9), U+2591 "
-	                 "░ (0xB0), U+2592 ▒ (0xB1), U+2593 ▓ (0xB2), ...; their slots are empty\n");
+	                 "░ (0xB0), U+2592 ▒ (0xB1), U+2593 ▓ (0xB2), ...; their slots are empty\n"
+	                 "os64-font: warning: iso01.f08.psf.gz has 46 characters that code page 437 "
+	                 "has no slot for, which were left out: U+00A4 ¤, U+00A6 ¦, U+00A8 ¨, U+00A9 "
+	                 "©, U+00AD, U+00AE ®, ...; --slots iso-8859-1 would place 41 of them\n");
 	EXPECT_EQ(r.status, 0);
 	// Like many console fonts, it starts with the built-in font's glyphs.
 	bytes table = get("iso.pf");

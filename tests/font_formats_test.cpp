@@ -968,6 +968,72 @@ TEST(Codepage, SlotsHoldTheirCharacters)
 	}
 }
 
+// The browser's engine, which has no iconv, takes its code pages from a
+// table made of iconv's: made afresh, it would be the same.
+TEST(Codepage, TheEnginesTableIsIconvs)
+{
+	struct table_page {
+		const char* name;
+		std::uint16_t chars[256];
+	};
+	static const table_page pages[] = {
+#include "../web/engine/codepage_table.inc"
+	};
+	std::vector<std::string> names;
+	for (const table_page& page : pages) {
+		codepage_chars chars;
+		std::string error;
+		ASSERT_TRUE(converter_characters(page.name, chars, &error)) << error;
+		for (unsigned byte = 0; byte < 256; byte++)
+			ASSERT_EQ(page.chars[byte], chars[byte]) << page.name << " byte " << byte
+			        << ": run os64-make-codepage-table > web/engine/codepage_table.inc";
+		names.push_back(page.name);
+	}
+	for (std::size_t i = 0; i < offered_codepage_count; i++)
+		EXPECT_TRUE(std::string(offered_codepages[i].name) == "jis-x0201" ||
+		            std::count(names.begin(), names.end(), offered_codepages[i].name) == 1)
+		        << offered_codepages[i].name;
+}
+
+TEST(Codepage, MenuSlotsKeepTheGraphicCharactersOfControlSlots)
+{
+	struct menu_case {
+		const char* page;
+		unsigned slot;
+		std::uint32_t character;
+	};
+	const menu_case cases[] = {
+		{"jis-x0201", 0x01, 0x263A}, {"jis-x0201", 0x5C, '\\'}, {"jis-x0201", 0x7F, 0x2302},
+		{"jis-x0201", 0xA1, 0xFF61}, {"JIS_X0201", 0xDF, 0xFF9F}, {"jis-x0201", 0x80, 0},
+		{"jis-x0201", 0xE0, 0},      {"iso-8859-5", 0x80, 0xC7}, {"iso-8859-5", 0x9F, 0x192},
+		{"iso-8859-5", 0xB0, 0x410}, {"cp866", 0x80, 0x410},     {"windows-1252", 0x81, 0},
+	};
+	for (const menu_case& c : cases) {
+		slots_codepage menu;
+		std::string error;
+		ASSERT_TRUE(menu_codepage(c.page, &menu, &error)) << c.page << ": " << error;
+		EXPECT_EQ(menu.chars[c.slot], c.character) << c.page << " " << c.slot;
+	}
+	struct size_case {
+		const char* page;
+		unsigned size;
+		const char* title;
+	};
+	const size_case sizes[] = {
+		{"", 255, "code page 437"},         {"jis-x0201", 190, "JIS X 0201"},
+		{"IBM850", 255, "code page 850"},   {"windows-1252", 250, "code page 1252"},
+		{"ISO_8859-5", 255, "ISO 8859-5"},  {"koi8-u", 255, "KOI8-U"},
+		{"MAC-CYRILLIC", 255, "MAC-CYRILLIC"},
+	};
+	for (const size_case& c : sizes) {
+		slots_codepage menu;
+		std::string error;
+		ASSERT_TRUE(menu_codepage(c.page, &menu, &error)) << c.page << ": " << error;
+		EXPECT_EQ(menu.size, c.size) << c.page;
+		EXPECT_EQ(menu.title, c.title) << c.page;
+	}
+}
+
 TEST(Codepage, Utf8IsDecodedAndInvalidBytesMarked)
 {
 	const std::uint32_t bad = invalid_utf8;
@@ -1031,4 +1097,40 @@ TEST(Placement, GlyphsShareOneBaselineAndMissingOnesAreFilled)
 	EXPECT_EQ(error, "the glyphs are 4×9 pixels; the table holds 8×8");
 	EXPECT_EQ(result.too_large,
 	          "the font's ascent is 6 pixels and U+0067 g reaches 3 pixels below the baseline");
+}
+
+// In another code page the glyphs go to the slots of their characters
+// there, a missing character takes the fill table's glyph from where code
+// page 437 keeps it, and what the code page has no slot for is left out.
+TEST(Placement, AnotherCodePageTakesTheFillTableByCharacter)
+{
+	glyph_source source;
+	source.kind = "test font";
+	source.unicode = true;
+	source.character_map = "its map";
+	source.ascent = 8;
+	byte_buffer bits = pattern(3 * 8, 41);
+	for (unsigned g = 0; g < 3; g++)
+		source.glyphs.push_back(cell_glyph(&bits[g * 8], 8, 8));
+	source.codes = {{0x410, 0}, {0xC7, 1}, {'A', 2}}; // А, Ç, A
+	source.characters = {0x20AC};                     // €, which no glyph was read for
+	byte_buffer fill = pattern(2048, 42);
+	slots_codepage cp866;
+	std::string error;
+	ASSERT_TRUE(menu_codepage("cp866", &cp866, &error)) << error;
+	table_options options;
+	options.slots = &cp866;
+	options.fill = fill.data();
+	table_result result;
+	ASSERT_TRUE(make_table(source, options, &result, &error)) << error;
+	EXPECT_EQ(first_bytes(result.table, 0x80 * 8, 8), first_bytes(bits, 0, 8));  // А
+	EXPECT_EQ(first_bytes(result.table, 'A' * 8, 8), first_bytes(bits, 16, 8));
+	EXPECT_EQ(first_bytes(result.table, 0xB0 * 8, 8), first_bytes(fill, 0xB0 * 8, 8)); // ░
+	EXPECT_EQ(first_bytes(result.table, 0xF8 * 8, 8), first_bytes(fill, 0xF8 * 8, 8)); // °
+	EXPECT_EQ(first_bytes(result.table, 0x81 * 8, 8), byte_buffer(8, 0)); // Б: not in 437
+	EXPECT_EQ(result.missing.size(), 253u);
+	EXPECT_EQ(std::count(result.empty.begin(), result.empty.end(), 0x81u), 1);
+	EXPECT_EQ(std::count(result.empty.begin(), result.empty.end(), 0xB0u), 0);
+	EXPECT_EQ(result.left_out, (std::vector<std::uint32_t>{0xC7, 0x20AC}));
+	EXPECT_EQ(result.layout, "placed by its map into code page 866");
 }

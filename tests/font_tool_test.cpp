@@ -5,6 +5,10 @@
 #include "run_program.h"
 #include "sample_images.h"
 
+#include "font_codepage.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
@@ -12,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -427,6 +432,184 @@ TEST_F(FontTool, ImportPutsRealFontsCharactersInTheirSlots)
 	EXPECT_FALSE(file_exists(path("no.pf")));
 	if (!missing.empty())
 		GTEST_SKIP() << "not installed: " << testing::PrintToString(missing);
+}
+
+// The characters a PSF font's Unicode table gives its 8x8 glyphs, each
+// with the 8 bytes of its glyph (the first glyph where several draw one).
+std::map<std::uint32_t, bytes> psf_characters(const bytes& psf)
+{
+	std::map<std::uint32_t, bytes> glyphs;
+	bool psf2 = psf[0] == 0x72;
+	auto word = [&](std::size_t at) {
+		return (std::uint32_t)psf[at] | (std::uint32_t)psf[at + 1] << 8 |
+		       (std::uint32_t)psf[at + 2] << 16 | (std::uint32_t)psf[at + 3] << 24;
+	};
+	std::size_t count = psf2 ? word(16) : (psf[2] & 1) ? 512 : 256;
+	std::size_t start = psf2 ? word(8) : 4;
+	std::size_t at = start + count * 8;
+	for (std::size_t g = 0; g < count && at < psf.size(); g++) {
+		bool sequence = false;
+		for (;;) {
+			std::uint32_t c;
+			if (psf2) {
+				if (psf[at] == 0xFF || psf[at] == 0xFE) {
+					sequence = sequence || psf[at] == 0xFE;
+					if (psf[at++] == 0xFF)
+						break;
+					continue;
+				}
+				unsigned length = psf[at] < 0x80 ? 1 : psf[at] < 0xE0 ? 2 : psf[at] < 0xF0 ? 3 : 4;
+				c = decode_utf8(std::string(psf.begin() + (long)at,
+				                            psf.begin() + (long)(at + length)))[0];
+				at += length;
+			} else {
+				c = psf[at] | psf[at + 1] << 8;
+				at += 2;
+				if (c == 0xFFFF)
+					break;
+				if (c == 0xFFFE) {
+					sequence = true;
+					continue;
+				}
+			}
+			if (!sequence)
+				glyphs.emplace(c, bytes(psf.begin() + (long)(start + g * 8),
+				                        psf.begin() + (long)(start + g * 8 + 8)));
+		}
+	}
+	return glyphs;
+}
+
+// The characters of a font's Unicode character map, through FreeType.
+std::map<std::uint32_t, bytes> freetype_characters(const std::string& path)
+{
+	std::map<std::uint32_t, bytes> characters;
+	FT_Library library = nullptr;
+	FT_Face face = nullptr;
+	if (FT_Init_FreeType(&library) == 0 && FT_New_Face(library, path.c_str(), 0, &face) == 0 &&
+	    FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) {
+		FT_UInt index = 0;
+		for (FT_ULong c = FT_Get_First_Char(face, &index); index != 0;
+		     c = FT_Get_Next_Char(face, c, &index))
+			characters.emplace((std::uint32_t)c, bytes());
+	}
+	if (face != nullptr)
+		FT_Done_Face(face);
+	FT_Done_FreeType(library);
+	return characters;
+}
+
+// Real fonts in the code pages of their scripts: every character of the
+// code page the font has lands in its slot, the report of what the font
+// lacks and of what the code page leaves out counts and begins with
+// exactly those characters, and it names the code page that would place
+// more of the font.
+TEST_F(FontTool, ImportPlacesRealFontsInTheCodePagesOfTheirScripts)
+{
+	struct script_case {
+		std::string font;
+		std::string slots;      // --slots, or empty for none
+		std::string suggestion; // the code page the report names, or empty
+	};
+	const std::string x11 = "/usr/share/fonts/X11/misc/";
+	const std::string misaki = "/usr/share/fonts/truetype/misaki/misaki_gothic.ttf";
+	const script_case cases[] = {
+		{consolefonts + "Cyr_a8x8.psf.gz", "", "koi8-r"},
+		{consolefonts + "Cyr_a8x8.psf.gz", "koi8-r", ""},
+		{consolefonts + "koi8u_8x8.psf.gz", "koi8-u", ""},
+		{consolefonts + "iso05.f08.psf.gz", "cp866", "windows-1251"},
+		{consolefonts + "iso08.f08.psf.gz", "", "iso-8859-8"},
+		{consolefonts + "iso08.f08.psf.gz", "iso-8859-8", ""},
+		{consolefonts + "iso07.f08.psf.gz", "cp737", "windows-1253"},
+		{consolefonts + "iso07.f08.psf.gz", "windows-1253", ""},
+		{consolefonts + "iso02.f08.psf.gz", "iso-8859-2", ""},
+		{x11 + "5x8.pcf.gz", "cp866", ""},
+		{misaki, "", "jis-x0201"},
+		{misaki, "jis-x0201", ""},
+	};
+	std::vector<std::string> missing_fonts;
+	for (const script_case& c : cases) {
+		bytes font;
+		std::map<std::uint32_t, bytes> has;
+		if (c.font.find(".psf") != std::string::npos) {
+			std::string name = c.font.substr(consolefonts.size());
+			if (!read_console_font(name, &font)) {
+				missing_fonts.push_back(c.font);
+				continue;
+			}
+			has = psf_characters(font);
+		} else {
+			has = freetype_characters(c.font);
+			if (has.empty()) {
+				missing_fonts.push_back(c.font);
+				continue;
+			}
+		}
+		std::vector<std::string> args = {"import", "--force", c.font, "t.pf"};
+		if (!c.slots.empty())
+			args.insert(args.end(), {"--slots", c.slots});
+		program_result r = run(args);
+		ASSERT_EQ(r.status, 0) << c.font << ": " << r.err;
+		bytes table = get("t.pf");
+		slots_codepage page;
+		std::string error;
+		ASSERT_TRUE(menu_codepage(c.slots, &page, &error)) << error;
+
+		std::vector<unsigned> lacked;
+		for (unsigned slot = 1; slot < 256; slot++) {
+			auto found = has.find(page.chars[slot]);
+			if (page.chars[slot] != 0 && found == has.end()) {
+				lacked.push_back(slot);
+			} else if (found != has.end() && !found->second.empty()) {
+				EXPECT_EQ(bytes(table.begin() + slot * 8, table.begin() + slot * 8 + 8),
+				          found->second) << c.font << " " << c.slots << " slot " << slot;
+			}
+		}
+		std::vector<std::uint32_t> left_out;
+		for (const auto& character : has)
+			if (character.first >= 0x20 && !(character.first >= 0x7F && character.first <= 0x9F) &&
+			    slot_of(page.chars, character.first) < 0)
+				left_out.push_back(character.first);
+
+		std::string what = c.font + " " + c.slots;
+		std::string lacks = "os64-font: warning: " + c.font + " lacks " +
+		                    std::to_string(lacked.size()) + " of the " +
+		                    std::to_string(page.size) + " characters of " + page.title + ": ";
+		for (std::size_t i = 0; i < lacked.size() && i < 6; i++) {
+			char slot[16];
+			std::snprintf(slot, sizeof slot, " (0x%02X)", lacked[i]);
+			lacks += (i > 0 ? ", " : "") + describe_character(page.chars[lacked[i]]) + slot;
+		}
+		std::string leaves = "os64-font: warning: " + c.font + " has " +
+		                     std::to_string(left_out.size()) + " characters that " + page.title +
+		                     " has no slot for, which were left out: ";
+		for (std::size_t i = 0; i < left_out.size() && i < 6; i++)
+			leaves += (i > 0 ? ", " : "") + describe_character(left_out[i]);
+		if (left_out.size() > 6)
+			leaves += ", ...";
+		if (!c.suggestion.empty()) {
+			slots_codepage better;
+			ASSERT_TRUE(menu_codepage(c.suggestion, &better, &error)) << error;
+			std::size_t places = std::count_if(left_out.begin(), left_out.end(),
+			        [&](std::uint32_t ch) { return slot_of(better.chars, ch) >= 0; });
+			leaves += "; --slots " + c.suggestion + " would place " + std::to_string(places) +
+			          " of them";
+		}
+		std::vector<std::string> warnings;
+		for (std::size_t start = 0, end; (end = r.err.find('\n', start)) != std::string::npos;
+		     start = end + 1)
+			warnings.push_back(r.err.substr(start, end - start));
+		ASSERT_EQ(warnings.size(), (lacked.empty() ? 0u : 1u) + (left_out.empty() ? 0u : 1u))
+		        << what << ": " << r.err;
+		if (!lacked.empty()) {
+			EXPECT_EQ(warnings[0].substr(0, lacks.size()), lacks) << what;
+		}
+		if (!left_out.empty()) {
+			EXPECT_EQ(warnings.back(), leaves) << what;
+		}
+	}
+	if (!missing_fonts.empty())
+		GTEST_SKIP() << "not installed: " << testing::PrintToString(missing_fonts);
 }
 
 TEST_F(FontTool, ImportsAPaletteSheet)

@@ -4,9 +4,10 @@
 // cursor, the history) and changes neither.  It marks the states of the
 // glyph table's cells and the editor's pixels, which editor.js makes.
 import { card } from './card_state.js';
-import { build_editor_grid, build_table_grid, pixel_button, table_cell } from './editor.js';
+import { build_editor_grid, build_table_grid, name_table_cells, pixel_button, table_cell }
+        from './editor.js';
 import { work, work_edited, work_edited_slots } from './font_work.js';
-import { character_list, character_name, character_of, count, hex, slot_of }
+import { character_list, character_name, character_of, count, hex, slot_of, slots_title }
         from './page_common.js';
 import { $ } from './page_ui.js';
 
@@ -76,9 +77,9 @@ function clear_canvas(canvas, label) {
 }
 
 // Draws text one character a glyph, as the menu would: each character
-// with the glyph of its slot in code page 437.  A character the font
-// lacks (lacks(slot) says so) is drawn in red and underlined; one code
-// page 437 lacks is drawn as a red box, as os64-font show draws it.
+// with the glyph of its slot in the menu's code page.  A character the
+// font lacks (lacks(slot) says so) is drawn in red and underlined; one the
+// code page lacks is drawn as a red box, as os64-font show draws it.
 // Returns the characters of each kind.
 function draw_text(canvas, table, text, lacks, what) {
 	const characters = Array.from(text, c => c.codePointAt(0));
@@ -112,7 +113,8 @@ function draw_text(canvas, table, text, lacks, what) {
 	if (lacked.length > 0)
 		label += '; underlined, as the font lacks them: ' + character_list(lacked);
 	if (unknown.length > 0)
-		label += '; drawn as boxes, as code page 437 lacks them: ' + character_list(unknown);
+		label += '; drawn as boxes, as ' + slots_title() + ' lacks them: ' +
+		         character_list(unknown);
 	canvas.setAttribute('aria-label', label);
 	return { lacking: lacked, unknown: unknown };
 }
@@ -153,8 +155,9 @@ function draw_sample_text() {
 		                   ? ' and drawn with the built-in font\'s glyphs.'
 		                   : ': the menu shows a blank for each.'));
 	if (sample !== null && sample.unknown.length > 0)
-		lines.push('Code page 437 lacks ' + character_list(sample.unknown) + ', drawn as ' +
-		           'a red box: the menu cannot show it.');
+		lines.push(slots_title().replace(/^./, first => first.toUpperCase()) + ' lacks ' +
+		           character_list(sample.unknown) + ', drawn as a red box: the menu cannot ' +
+		           'show it.');
 	$('sample-status').textContent = lines.join(' ');
 }
 
@@ -196,8 +199,8 @@ function draw_editor() {
 	build_editor_grid();
 	const slot = work.slot;
 	$('editor-slot').textContent = '0x' + hex(slot, 2);
-	$('editor-character').textContent = slot === 0 ? '(no character)'
-	                                               : character_name(character_of(slot));
+	$('editor-character').textContent = character_of(slot) === 0
+	        ? '(no character)' : character_name(character_of(slot));
 	for (let i = 0; i < 64; i++) {
 		const button = pixel_button(i);
 		const row = i >> 3;
@@ -239,6 +242,7 @@ function redraw_fonts() {
 		draw_table($('new-table'), work.table, label, new_font_look);
 		$('new-table').setAttribute('aria-hidden', 'true');
 		build_table_grid();
+		name_table_cells();
 		$('new-grid').setAttribute('aria-label', label);
 		for (let slot = 0; slot < 256; slot++)
 			describe_grid_cell(slot);

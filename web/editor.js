@@ -46,6 +46,15 @@ function build_table_grid() {
 	});
 }
 
+// Names every cell of the table's grid by its slot and the character the
+// menu's code page gives it, for screen readers.
+function name_table_cells() {
+	table_cells.forEach(function (grid_cell, slot) {
+		if (grid_cell.getAttribute('aria-label') !== slot_name(slot))
+			grid_cell.setAttribute('aria-label', slot_name(slot));
+	});
+}
+
 function build_editor_grid() {
 	if (pixel_buttons.length > 0)
 		return;
@@ -307,4 +316,7 @@ function pixel_button(index) {
 	return pixel_buttons[index] ?? null;
 }
 
-export { build_table_grid, build_editor_grid, table_cell, pixel_button, say_work, watch_editor };
+export {
+	build_table_grid, name_table_cells, build_editor_grid, table_cell, pixel_button, say_work,
+	watch_editor,
+};

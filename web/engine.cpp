@@ -51,10 +51,13 @@ static char* messages_block(const std::vector<std::string>& messages)
 // What an import hands back.  out receives the 2048-byte table, then as
 // 32-bit words the size the font was read at (0 for a font of one size),
 // whether its outlines can be read at other sizes, the number of missing
-// characters and their slots; the size and the outlines even when the
-// glyphs did not fit.  The block returned holds the error, the warning and
-// the line import prints about what it read, as os64-font import words
-// them with the input's name.
+// characters, the number of the font's characters that the code page of
+// the slots leaves out, how many of those the code page suggested would
+// place, and the slots of the missing characters; the size and the
+// outlines even when the glyphs did not fit.  The block returned holds the
+// error, the warning about the missing characters, the one about those
+// left out, the line import prints about what it read, as os64-font import
+// words them with the input's name, and the code page suggested.
 static char* import_reply(bool ok, const import_result& font, const std::string& error,
                           const std::string& name, const std::uint8_t* fill,
                           const char* fill_name, std::uint8_t* out)
@@ -63,22 +66,29 @@ static char* import_reply(bool ok, const import_result& font, const std::string&
 	words[0] = font.pixel_size;
 	words[1] = font.scalable;
 	if (!ok)
-		return messages_block({name + ": " + error, "", ""});
+		return messages_block({name + ": " + error, "", "", "", ""});
 	std::memcpy(out, font.table.data(), font_table_size);
 	words[2] = (std::uint32_t)font.missing.size();
+	words[3] = (std::uint32_t)font.left_out.size();
+	words[4] = font.better_places;
 	for (std::size_t i = 0; i < font.missing.size(); i++)
-		words[3 + i] = font.missing[i];
-	std::string warning;
+		words[5 + i] = font.missing[i];
+	std::string missing;
 	if (!font.missing.empty())
-		warning = missing_warning(name, font.missing, fill != nullptr ? fill_name : nullptr);
-	return messages_block({"", warning, name + ": " + describe_import(font)});
+		missing = missing_warning(name, font, fill != nullptr ? fill_name : nullptr);
+	std::string left_out;
+	if (!font.left_out.empty())
+		left_out = left_out_warning(name, font);
+	return messages_block({"", missing, left_out, name + ": " + describe_import(font),
+	                       font.better_slots});
 }
 
-static import_options options_of(const char* codepage, std::uint32_t size,
-                                 const std::uint8_t* fill)
+static import_options options_of(const char* codepage, const slots_codepage* slots,
+                                 std::uint32_t size, const std::uint8_t* fill)
 {
 	import_options options;
 	options.codepage = codepage;
+	options.slots = slots;
 	options.size = size;
 	options.fill = fill;
 	return options;
@@ -180,20 +190,23 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* os64_make_sample(std::uint32_t* lengths)
 
 // Imports a font from the bytes of a file, which os64.js has already
 // uncompressed when gzip is set: any font os64-font import reads but a PNG
-// glyph sheet.  codepage is empty or the --codepage of os64-font import,
-// size 0 or its --size; fill is null or a 2048-byte table, and fill_name
-// what the warning calls it.  See import_reply.
+// glyph sheet.  slots is empty or the --slots of os64-font import, which
+// os64.js has checked, codepage empty or its --codepage, size 0 or its
+// --size; fill is null or a 2048-byte table, and fill_name what the
+// warning calls it.  See import_reply.
 EMSCRIPTEN_KEEPALIVE char* os64_import_font(const std::uint8_t* data, std::uint32_t length,
                                             std::uint32_t gzip, const char* name,
-                                            const char* codepage, std::uint32_t size,
-                                            const std::uint8_t* fill, const char* fill_name,
-                                            std::uint8_t* out)
+                                            const char* slots, const char* codepage,
+                                            std::uint32_t size, const std::uint8_t* fill,
+                                            const char* fill_name, std::uint8_t* out)
 {
 	byte_buffer content(data, data + length);
 	import_result font;
 	std::string error;
-	bool ok = import_font_content(content, gzip != 0, options_of(codepage, size, fill), &font,
-	                              &error);
+	slots_codepage page;
+	bool ok = menu_codepage(slots, &page, &error) &&
+	          import_font_content(content, gzip != 0, options_of(codepage, &page, size, fill),
+	                              &font, &error);
 	return import_reply(ok, font, error, name, fill, fill_name, out);
 }
 
@@ -209,29 +222,47 @@ EMSCRIPTEN_KEEPALIVE char* os64_sheet_size_error(std::uint32_t width, std::uint3
 // os64_import_font.
 EMSCRIPTEN_KEEPALIVE char* os64_import_sheet(const std::uint8_t* rgba, std::uint32_t width,
                                              std::uint32_t height, std::uint32_t gzip,
-                                             const char* name, const char* codepage,
-                                             std::uint32_t size, const std::uint8_t* fill,
-                                             const char* fill_name, std::uint8_t* out)
+                                             const char* name, const char* slots,
+                                             const char* codepage, std::uint32_t size,
+                                             const std::uint8_t* fill, const char* fill_name,
+                                             std::uint8_t* out)
 {
 	import_result font;
 	std::string error;
-	bool ok = import_sheet_pixels(rgba, width, height, options_of(codepage, size, fill), &font,
-	                              &error);
+	slots_codepage page;
+	bool ok = menu_codepage(slots, &page, &error) &&
+	          import_sheet_pixels(rgba, width, height, options_of(codepage, &page, size, fill),
+	                              &font, &error);
 	font.gzip = gzip != 0;
 	return import_reply(ok, font, error, name, fill, fill_name, out);
 }
 
-// The character each slot of a font table draws, as Unicode code points:
-// code page 437 with its graphic characters, 0 for slot 0.  Returns the
-// reason when the C library lacks the code page.
-EMSCRIPTEN_KEEPALIVE char* os64_cp437(std::uint32_t* characters)
+// The character each slot of a font table draws when the menu's slots are
+// in code page name (code page 437 when it is empty), as Unicode code
+// points, 0 for a slot without one: what os64-font import --slots takes.
+// Returns a block of two messages: the reason the engine does not know the
+// code page, or none, and how the messages name it.
+EMSCRIPTEN_KEEPALIVE char* os64_slots_codepage(const char* name, std::uint32_t* characters)
 {
-	codepage_chars chars;
+	slots_codepage page;
 	std::string error;
-	if (!cp437_characters(chars, &error))
-		return message_block(error);
-	std::memcpy(characters, chars, sizeof chars);
-	return nullptr;
+	if (!menu_codepage(name, &page, &error))
+		return messages_block({error, ""});
+	std::memcpy(characters, page.chars, sizeof page.chars);
+	return messages_block({"", page.title});
+}
+
+// The code pages offered for the menu's slots, each as its name and its
+// script, in one block of messages that an empty one ends.
+EMSCRIPTEN_KEEPALIVE char* os64_offered_codepages()
+{
+	std::vector<std::string> list;
+	for (std::size_t i = 0; i < offered_codepage_count; i++) {
+		list.push_back(offered_codepages[i].name);
+		list.push_back(offered_codepages[i].script);
+	}
+	list.push_back("");
+	return messages_block(list);
 }
 
 }

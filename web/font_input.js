@@ -1,10 +1,11 @@
 // The font step's one way from a file to a font table.  read_font_file
 // takes the bytes and name of the file the user chose or dropped, and the
 // options of os64.importFont, and returns { font, note, warnings, missing,
-// size, scalable }: the bytes to patch with, a sentence about them, the
-// warnings of the import, the slots of the characters the font lacks, the
-// pixel size it was read at (or null) and whether it has outlines to read
-// at other sizes.  It throws an Error that says what is wrong with a file
+// suggestion, size, scalable }: the bytes to patch with, a sentence about
+// them, the warnings of the import, the slots of the characters the font
+// lacks, the code page that would place more of it (or null), the pixel
+// size it was read at (or null) and whether it has outlines to read at
+// other sizes.  It throws an Error that says what is wrong with a file
 // it cannot take, with the size and scalable it found, if any.
 //
 // Every font goes through os64.importFont, as os64-font import would
@@ -15,7 +16,8 @@ import { os64 } from './engine_api.js';
 async function read_font_file(bytes, name, options) {
 	if (bytes.length > 0 && bytes.length < 2048 && /\.pf$/i.test(name)) {
 		const glyphs = Math.floor(bytes.length / 8);
-		return { font: bytes, warnings: [], missing: [], size: null, scalable: false,
+		return { font: bytes, warnings: [], missing: [], suggestion: null, size: null,
+		         scalable: false,
 		         note: name + ': ' + bytes.length + ' bytes, ' + glyphs + ' whole glyph' +
 		               (glyphs === 1 ? '' : 's') + ', a part of a font table. It replaces ' +
 		               'that many bytes at the start of the built-in font, as it is: the ' +
@@ -26,7 +28,8 @@ async function read_font_file(bytes, name, options) {
 		throw Object.assign(new Error(result.error),
 		                    { size: result.size, scalable: result.scalable });
 	return { font: result.table, note: result.description + '.', warnings: result.warnings,
-	         missing: result.missing, size: result.size, scalable: result.scalable };
+	         missing: result.missing, suggestion: result.suggestion, size: result.size,
+	         scalable: result.scalable };
 }
 
 export { read_font_file };

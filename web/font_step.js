@@ -1,17 +1,19 @@
 // Step 2, the new font: a font file imported with the options as they
-// stand, the built-in font to start from, the work an earlier visit kept,
-// and the downloads of the table and the sheet.  The font it makes
-// becomes the work (font_work.js), which the editor then changes.
+// stand, the code page of the menu's slots, the built-in font to start
+// from, the work an earlier visit kept, and the downloads of the table and
+// the sheet.  The font it makes becomes the work (font_work.js), which the
+// editor then changes.
 import { card } from './card_state.js';
+import { codepage_label, is_sample, script_name, script_sample } from './codepage_list.js';
 import { draw_sample_text } from './draw.js';
 import { say_work } from './editor.js';
 import { os64 } from './engine_api.js';
 import { read_font_file } from './font_input.js';
 import {
 	work, work_begin, work_clear, work_forget, work_has_unsaved_edits, work_kept, work_mark_saved,
-	work_reimport, work_resume,
+	work_reimport, work_resume, work_set_slots,
 } from './font_work.js';
-import { count, describe_failure, image_name, read_only } from './page_common.js';
+import { count, describe_failure, image_name, learn_codepage, read_only } from './page_common.js';
 import { $, ask, download, say } from './page_ui.js';
 
 // The font file chosen ({ bytes, name }) or null, the pixel size asked
@@ -50,14 +52,16 @@ async function run_import() {
 	if (file === null)
 		return;
 	const ticket = ++font_step.imports;
+	const slots = $('slots').value;
 	const codepage = $('codepage').value.trim();
 	const fill = $('fill').checked ? card.builtin : null;
 	let input = null;
 	let failure = null;
 	try {
 		input = await read_font_file(file.bytes, file.name,
-		                             { codepage: codepage, size: font_step.size || 0,
-		                               fill: fill, fillName: 'the built-in font' });
+		                             { slots: slots, codepage: codepage,
+		                               size: font_step.size || 0, fill: fill,
+		                               fillName: 'the built-in font' });
 	} catch (error) {
 		failure = describe_failure(error);
 		input = error;
@@ -65,6 +69,7 @@ async function run_import() {
 	if (ticket !== font_step.imports)
 		return;
 	show_size(input.scalable === true, input.size);
+	show_suggestion(failure === null ? input.suggestion : null);
 	font_step.failed = failure !== null;
 	if (failure !== null) {
 		// The edits of a font whose options went wrong stay for the next
@@ -83,7 +88,7 @@ async function run_import() {
 		return;
 	}
 	const font = { table: new_table(input.font), name: file.name, kind: 'file', source: file,
-	               missing: input.missing, filled: fill !== null };
+	               slots: slots, missing: input.missing, filled: fill !== null };
 	if (work.source === file)
 		work_reimport(font);
 	else
@@ -105,6 +110,75 @@ function builtin_changed() {
 	if (work.kind === 'builtin' && card.builtin !== null)
 		work_reimport({ table: card.builtin, missing: [], filled: false });
 	return import_font();
+}
+
+// Offers the code page the import suggests for the font, at a click, or
+// takes the offer back with null.
+function show_suggestion(suggestion) {
+	$('suggestion-box').hidden = suggestion === null;
+	if (suggestion === null)
+		return;
+	const page = offered().find(page => page.name === suggestion.slots);
+	$('use-suggestion').textContent = 'Use ' + (page ? codepage_label(page) : suggestion.slots) +
+	                                  ' for the menu, which places ' +
+	                                  count(suggestion.places, 'more character', 'more characters') +
+	                                  ' of the font';
+	$('use-suggestion').dataset.slots = suggestion.slots;
+}
+
+// ---- The code page of the menu's slots ---------------------------------------
+
+// The code pages offered, as the engine lists them, once it is ready.
+let offered_list = null;
+
+function offered() {
+	if (offered_list === null)
+		offered_list = os64.offeredCodepages();
+	return offered_list;
+}
+
+// Fills the choice of code page, by script, with code page 437 chosen.
+function list_codepages() {
+	const select = $('slots');
+	let group = null;
+	for (const page of offered()) {
+		if (group === null || group.dataset.script !== page.script) {
+			group = document.createElement('optgroup');
+			group.label = script_name(page.script);
+			group.dataset.script = page.script;
+			select.append(group);
+		}
+		const option = document.createElement('option');
+		option.value = page.name;
+		option.textContent = codepage_label(page);
+		group.append(option);
+	}
+	select.value = 'cp437';
+}
+
+// Makes name the code page of the slots that the page draws and names
+// the characters by, and the sample text one of its script, unless it
+// was changed by hand.
+function use_codepage(name) {
+	const page = os64.codepage(name);
+	const listed = offered().find(page => page.name === name);
+	if (page.error !== null || listed === undefined)
+		return false;
+	$('slots').value = name;
+	learn_codepage(page.characters, page.title);
+	if (is_sample($('sample-text').value))
+		$('sample-text').value = script_sample(listed.script);
+	return true;
+}
+
+// Another code page was chosen: a font file is imported again for it,
+// keeping its edits; any other work keeps its glyphs and is drawn anew.
+function slots_changed() {
+	use_codepage($('slots').value);
+	if (font_step.file !== null && work.source === font_step.file)
+		return import_font();
+	work_set_slots($('slots').value);
+	return Promise.resolve();
 }
 
 // Shows the size field for a font with outlines, holding the size it
@@ -167,6 +241,7 @@ async function take_font(file) {
 // Makes a font file the one to import, in place of the work.
 function use_font_file(bytes, name) {
 	leave_work();
+	show_suggestion(null);
 	font_step.file = { bytes: bytes, name: name };
 	font_step.size = null;
 }
@@ -184,8 +259,9 @@ async function start_from_builtin() {
 	font_step.file = null;
 	$('open-font').value = '';
 	show_size(false, null);
+	show_suggestion(null);
 	work_begin({ table: card.builtin, name: 'the built-in font', kind: 'builtin',
-	             missing: [], filled: false });
+	             slots: $('slots').value, missing: [], filled: false });
 	say('font-status', 'The new font is the built-in font of ' + card.builtin_from + ', as ' +
 	    'it is. Change the glyphs you care about: click one in the new font\'s table, or ' +
 	    'move to it with the arrow keys and press Enter.');
@@ -211,7 +287,11 @@ function resume_kept_work() {
 	const kept = font_step.kept;
 	leave_work();
 	font_step.file = null;
+	show_suggestion(null);
+	if (!use_codepage(kept.font.slots))
+		use_codepage('cp437');
 	work_resume(kept);
+	work_set_slots($('slots').value);
 	say('font-status', 'Going on with the font made from ' + kept.font.name + ', as this ' +
 	    'browser kept it. The import options apply to a font file chosen anew.');
 }
@@ -270,6 +350,12 @@ function watch_drop_zone(zone) {
 }
 
 function watch_font_step() {
+	list_codepages();
+	$('slots').addEventListener('change', slots_changed);
+	$('use-suggestion').addEventListener('click', function () {
+		if (use_codepage($('use-suggestion').dataset.slots))
+			slots_changed();
+	});
 	$('open-font').addEventListener('change', async function (event) {
 		if (event.target.files[0] && !await take_font(event.target.files[0]))
 			event.target.value = '';

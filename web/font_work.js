@@ -1,5 +1,6 @@
 // The font being made, in one place: its table, the table as imported,
-// what it was made of, the characters it lacks, the glyph open in the
+// what it was made of, the code page of the menu's slots it is made for,
+// the characters it lacks, the glyph open in the
 // editor with the cursor on it, the glyph copied, and the history of
 // changes that undo and redo walk.  Every change to it goes through the
 // functions here, which record it for undo, keep the work in the
@@ -13,6 +14,7 @@ const work = {
 	name: '',           // what it was made of: a file's name, or the built-in font
 	kind: null,         // 'file', 'builtin', or 'kept' for work taken back from storage
 	source: null,       // the file chosen, for 'file': a new import of it keeps the edits
+	slots: 'cp437',     // the code page of the menu's slots the font is made for
 	missing: new Set(), // the slots of the characters the import lacked
 	filled: false,      // whether those slots hold the built-in font's glyphs
 	slot: null,         // the glyph open in the editor, or null
@@ -64,12 +66,13 @@ function work_has_unsaved_edits() {
 
 // ---- Starting and importing -------------------------------------------------
 
-// Makes font ({ table, name, kind, source, missing, filled }) the work,
+// Makes font ({ table, name, kind, source, slots, missing, filled }) the work,
 // with a fresh history and nothing open in the editor.  edited is the
 // table with edits made to it before, if any.
 function work_begin(font, edited = font.table, unsaved = false) {
 	Object.assign(work, { table: edited.slice(), imported: font.table.slice(),
 	                      name: font.name, kind: font.kind, source: font.source || null,
+	                      slots: font.slots || work.slots,
 	                      missing: new Set(font.missing), filled: font.filled, slot: null,
 	                      undo: [], redo: [], stroke: null, unsaved: unsaved });
 	work_save();
@@ -82,14 +85,28 @@ function work_begin(font, edited = font.table, unsaved = false) {
 // when the import changed anything.
 function work_reimport(font) {
 	if (same_bytes(font.table, work.imported) && work.filled === font.filled &&
-	    same_bytes(Array.from(work.missing), font.missing))
+	    same_bytes(Array.from(work.missing), font.missing) &&
+	    (font.slots === undefined || font.slots === work.slots))
 		return;
 	const table = font.table.slice();
 	for (const slot of work_edited_slots())
 		table.set(work.table.subarray(slot * 8, slot * 8 + 8), slot * 8);
 	Object.assign(work, { table: table, imported: font.table.slice(),
+	                      slots: font.slots || work.slots,
 	                      missing: new Set(font.missing), filled: font.filled, undo: [],
 	                      redo: [], stroke: null });
+	work_save();
+	work_changed('all');
+}
+
+// Another code page for the menu's slots, for a font whose glyphs stay as
+// they are (one made from the built-in font, or kept from a visit): the
+// choice is kept with the work, and the drawing follows it.  With no work
+// yet, the choice waits for the next one.
+function work_set_slots(name) {
+	if (work.slots === name)
+		return;
+	work.slots = name;
 	work_save();
 	work_changed('all');
 }
@@ -233,7 +250,8 @@ function work_save() {
 	if (work.table === null)
 		return;
 	const kept = { table: to_base64(work.table), imported: to_base64(work.imported),
-	               name: work.name, missing: Array.from(work.missing), filled: work.filled,
+	               name: work.name, slots: work.slots, missing: Array.from(work.missing),
+	               filled: work.filled,
 	               edited: work_edited_slots(), unsaved: work.unsaved,
 	               when: new Date().toISOString() };
 	try {
@@ -261,6 +279,7 @@ function work_kept() {
 		if (table.length !== 2048 || imported.length !== 2048)
 			return null;
 		return { font: { table: imported, name: String(kept.name), kind: 'kept',
+		                 slots: typeof kept.slots === 'string' ? kept.slots : 'cp437',
 		                 missing: kept.missing.filter(slot => slot >= 0 && slot < 256),
 		                 filled: kept.filled === true },
 		         table: table, edited: kept.edited.length, unsaved: kept.unsaved === true,
@@ -284,7 +303,8 @@ const work_view = read_only(work);
 
 export {
 	work_view as work, work_listen, glyph_of, work_edited, work_edited_slots,
-	work_has_unsaved_edits, work_begin, work_reimport, work_clear, work_set_glyph, work_toggle,
+	work_has_unsaved_edits, work_begin, work_reimport, work_set_slots, work_clear, work_set_glyph,
+	work_toggle,
 	work_stroke_begin, work_stroke_paint, work_stroke_end, work_undo, work_redo, work_open,
 	work_move_cursor, work_copy, work_paste, work_forget, work_kept, work_resume,
 	work_mark_saved,

@@ -335,8 +335,8 @@ async function webgl_image_pixels(blob) {
 // What importFont returns for a failure; size and scalable as far as
 // they are known.
 function import_failure(error, size = null, scalable = false) {
-	return { table: null, description: null, missing: null, warnings: [], size: size,
-	         scalable: scalable, error: error };
+	return { table: null, description: null, missing: null, leftOut: null, suggestion: null,
+	         warnings: [], size: size, scalable: scalable, error: error };
 }
 
 // Calls an import entry point of the engine.  pixels is the RGBA of a
@@ -345,33 +345,35 @@ function import_failure(error, size = null, scalable = false) {
 function engine_import(content, pixels, gzip, name, options) {
 	const data = pixels !== null ? pixels.rgba : content;
 	const fill = options.fill;
-	const inputs = [data, c_string(name), c_string(options.codepage),
+	const inputs = [data, c_string(name), c_string(options.slots), c_string(options.codepage),
 	                fill || new Uint8Array(0), c_string(options.fill_name)];
-	// The table; the size read, whether it is scalable, the number of
-	// missing characters and their slots.
-	const reply_bytes = 2048 + 3 * 4 + 255 * 4;
+	// The table; the size read, whether it is scalable, the numbers of
+	// missing characters, of those left out and of those the suggested
+	// code page places, and the slots of the missing ones.
+	const reply_bytes = 2048 + 5 * 4 + 255 * 4;
 	const result = with_blocks(inputs, reply_bytes, function (blocks) {
-		const [data_block, name_block, codepage_block, fill_block, fill_name_block,
-		       reply] = blocks;
+		const [data_block, name_block, slots_block, codepage_block, fill_block,
+		       fill_name_block, reply] = blocks;
 		const fill_at = fill ? fill_block : 0;
 		const block = pixels !== null
 		        ? engine._os64_import_sheet(data_block, pixels.width, pixels.height, gzip,
-		                                    name_block, codepage_block, options.size,
-		                                    fill_at, fill_name_block, reply)
+		                                    name_block, slots_block, codepage_block,
+		                                    options.size, fill_at, fill_name_block, reply)
 		        : engine._os64_import_font(data_block, data.length, gzip, name_block,
-		                                   codepage_block, options.size, fill_at,
+		                                   slots_block, codepage_block, options.size, fill_at,
 		                                   fill_name_block, reply);
 		if (block === 0)
 			return null;
-		const [error, warning, description] = take_messages(block, 3);
-		const [size, scalable, count] = words(reply + 2048, 3);
+		const [error, missing, left_out, description, better] = take_messages(block, 5);
+		const [size, scalable, count, left_out_count, places] = words(reply + 2048, 5);
 		const read_at = size !== 0 ? size : null;
 		if (error !== null)
 			return import_failure(error, read_at, scalable === 1);
 		return { table: bytes_at(reply, 2048), description: description,
-		         missing: words(reply + 2048 + 12, count),
-		         warnings: warning !== null ? [warning] : [], size: read_at,
-		         scalable: scalable === 1, error: null };
+		         missing: words(reply + 2048 + 20, count), leftOut: left_out_count,
+		         suggestion: better !== null ? { slots: better, places: places } : null,
+		         warnings: [missing, left_out].filter(warning => warning !== null),
+		         size: read_at, scalable: scalable === 1, error: null };
 	});
 	return result !== null ? result : import_failure(name + ': not enough memory to import it');
 }
@@ -382,10 +384,13 @@ async function importFont(bytes, fileName, options) {
 	if (typeof fileName !== 'string')
 		throw new TypeError('fileName must be a string');
 	options = options || {};
+	const slots = options.slots || '';
 	const codepage = options.codepage || '';
 	const size = options.size || 0;
 	const fill = options.fill || null;
 	const fill_name = options.fillName || 'the fill table';
+	if (typeof slots !== 'string')
+		throw new TypeError('options.slots must be a string');
 	if (typeof codepage !== 'string')
 		throw new TypeError('options.codepage must be a string');
 	if (!Number.isInteger(size) || size < 0 || size > max_size)
@@ -395,6 +400,9 @@ async function importFont(bytes, fileName, options) {
 	if (typeof fill_name !== 'string')
 		throw new TypeError('options.fillName must be a string');
 
+	const page = slots_codepage(slots);
+	if (page.error !== null)
+		return import_failure('--slots: ' + page.error);
 	if (bytes.length > max_import_size)
 		return import_failure(fileName + ': ' + bytes.length + ' bytes, more than ' +
 		                      max_import_size + ' for a font or a glyph sheet');
@@ -422,17 +430,50 @@ async function importFont(bytes, fileName, options) {
 			return import_failure(fileName + ': ' + pixels);
 	}
 	return engine_import(content, pixels, gzip ? 1 : 0, fileName,
-	                     { codepage: codepage, size: size, fill: fill, fill_name: fill_name });
+	                     { slots: slots, codepage: codepage, size: size, fill: fill,
+	                       fill_name: fill_name });
+}
+
+function slots_codepage(name) {
+	need_engine();
+	if (typeof name !== 'string')
+		throw new TypeError('name must be a string');
+	return with_blocks([c_string(name)], 256 * 4, function (blocks) {
+		const [error, title] = take_messages(engine._os64_slots_codepage(blocks[0], blocks[1]), 2);
+		if (error !== null)
+			return { characters: null, title: null, size: null, error: error };
+		const characters = words(blocks[1], 256);
+		return { characters: characters, title: title,
+		         size: characters.filter((c, slot) => slot > 0 && c !== 0).length, error: null };
+	});
 }
 
 function cp437() {
+	const page = slots_codepage('');
+	if (page.error !== null)
+		throw new Error(page.error);
+	return page.characters;
+}
+
+function offeredCodepages() {
 	need_engine();
-	return with_blocks([], 256 * 4, function (blocks) {
-		const error = take_message(engine._os64_cp437(blocks[0]));
-		if (error !== null)
-			throw new Error(error);
-		return words(blocks[0], 256);
-	});
+	const block = engine._os64_offered_codepages();
+	const list = [];
+	let at = block;
+	for (;;) {
+		const end = engine.HEAPU8.indexOf(0, at);
+		const name = new TextDecoder().decode(engine.HEAPU8.subarray(at, end));
+		if (name === '')
+			break;
+		const script_end = engine.HEAPU8.indexOf(0, end + 1);
+		list.push({ name: name,
+		            script: new TextDecoder().decode(engine.HEAPU8.subarray(end + 1, script_end)) });
+		at = script_end + 1;
+	}
+	engine._free(block);
+	for (const page of list)
+		page.title = slots_codepage(page.name).title;
+	return list;
 }
 
 // Draws the table as os64-font export draws a sheet, and has the
@@ -521,5 +562,7 @@ window.os64 = Object.freeze({
 	makeSample: makeSample,
 	importFont: importFont,
 	exportSheet: exportSheet,
+	codepage: slots_codepage,
+	offeredCodepages: offeredCodepages,
 	cp437: cp437,
 });

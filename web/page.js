@@ -9,16 +9,17 @@ import { watch_editor } from './editor.js';
 import { os64 } from './engine_api.js';
 import { offer_kept_work, watch_font_step } from './font_step.js';
 import { work_listen } from './font_work.js';
-import { describe_failure, learn_cp437 } from './page_common.js';
+import { describe_failure, learn_codepage } from './page_common.js';
 import { $, say } from './page_ui.js';
 
 const controls = ['choose-folder', 'open-image', 'try-sample', 'open-font', 'start-builtin',
-                  'size', 'codepage', 'fill', 'patch'];
+                  'size', 'slots', 'codepage', 'fill', 'patch'];
 for (const id of controls)
 	$(id).disabled = true;
 
 function start() {
-	learn_cp437(os64.cp437());
+	const cp437 = os64.codepage('cp437');
+	learn_codepage(cp437.characters, cp437.title);
 	watch_card();
 	watch_font_step();
 	watch_editor();

@@ -55,40 +55,51 @@ function character_list(codes) {
 	return Array.from(new Set(codes), character_name).join(', ');
 }
 
-// The character each slot draws, and the slot of every character (the
-// lowest where code page 437 has a character twice); set once the engine
-// is ready.
+// The code page of the menu's slots: the character each slot draws, the
+// slot of every character (the lowest where the code page has a
+// character twice), and how the messages name the code page; set once
+// the engine is ready, and again when another is chosen.
 let characters = null;
 let slots = null;
+let codepage_title = '';
 
-// Learns code page 437 as the engine has it: table is os64.cp437().
-function learn_cp437(table) {
+// Learns the code page of the slots as the engine has it: table is
+// os64.codepage(name).characters, title its title.
+function learn_codepage(table, title) {
 	characters = Array.from(table);
+	codepage_title = title;
 	slots = new Map();
 	characters.forEach(function (code, slot) {
-		if (slot > 0 && !slots.has(code))
+		if (slot > 0 && code !== 0 && !slots.has(code))
 			slots.set(code, slot);
 	});
 }
 
-// The character a slot draws, as a code point; 0 for slot 0.
+// The character a slot draws, as a code point; 0 for slot 0 and for a
+// slot the code page leaves without one.
 function character_of(slot) {
 	return characters[slot];
 }
 
-// The slot that draws a character, or undefined when code page 437 has
+// The slot that draws a character, or undefined when the code page has
 // no slot for it.
 function slot_of(code) {
 	return slots.get(code);
 }
 
+// "code page 437", "KOI8-R": the code page of the slots, as named.
+function slots_title() {
+	return codepage_title;
+}
+
 // "0x82 U+00E9 é": a slot and the character it draws; slot 0 draws none.
 function slot_name(slot) {
 	const name = '0x' + hex(slot, 2);
-	return slot === 0 ? name : name + ' ' + character_name(character_of(slot));
+	return character_of(slot) === 0 ? name : name + ' ' + character_name(character_of(slot));
 }
 
 export {
 	image_name, backup_name, hex, checksum_text, describe_failure, count, same_bytes, read_only,
-	character_name, character_list, learn_cp437, character_of, slot_of, slot_name,
+	character_name, character_list, learn_codepage, character_of, slot_of, slots_title,
+	slot_name,
 };

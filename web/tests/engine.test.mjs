@@ -156,10 +156,12 @@ test('makeSample makes what os64-make-demo writes', async function () {
 // fresh folder with the fill table, if any, as fill.pf: the table, the
 // line about what it read, and its warnings and error without the
 // program's prefix.
-function native_import(name, bytes, { codepage, size, fill } = {}) {
+function native_import(name, bytes, { slots, codepage, size, fill } = {}) {
 	const folder = support.scratch_folder();
 	fs.writeFileSync(path.join(folder, name), bytes);
 	const args = ['import'];
+	if (slots)
+		args.push('--slots', slots);
 	if (codepage)
 		args.push('--codepage', codepage);
 	if (size)
@@ -182,9 +184,10 @@ function native_import(name, bytes, { codepage, size, fill } = {}) {
 	return result;
 }
 
-function web_import(name, bytes, { codepage, size, fill } = {}) {
+function web_import(name, bytes, { slots, codepage, size, fill } = {}) {
 	return support.call_engine(page, 'importFont', bytes, name,
-	                           { codepage: codepage, size: size, fill: fill, fillName: 'fill.pf' });
+	                           { slots: slots, codepage: codepage, size: size, fill: fill,
+	                             fillName: 'fill.pf' });
 }
 
 const consolefonts = '/usr/share/consolefonts';
@@ -315,10 +318,23 @@ const import_cases = [
 	{ file: 'smalle.fon', bytes: fs.readFileSync('/usr/share/wine/fonts/smalle.fon') },
 	{ file: 'a.bdf', bytes: Buffer.from('STARTFONT 2.1\n') },
 	{ file: 'notes.txt', bytes: Buffer.from('hello') },
+	// Fonts for other scripts, in the code pages of their scripts.
+	...[['Cyr_a8x8.psf.gz', 'koi8-r'], ['iso08.f08.psf.gz', 'iso-8859-8'],
+	    ['iso07.f08.psf.gz', 'cp737'], ['iso05.f08.psf.gz', 'cp866']]
+	        .map(([file, slots]) => ({ file: file, slots: slots,
+	                                   bytes: fs.readFileSync(path.join(consolefonts, file)) })),
+	{ file: 'Cyr_a8x8.psf.gz', bytes: fs.readFileSync(path.join(consolefonts, 'Cyr_a8x8.psf.gz')) },
+	{ file: 'misaki_gothic.ttf', bytes: fs.readFileSync(ttf + 'misaki/misaki_gothic.ttf'),
+	  slots: 'jis-x0201' },
+	{ file: '5x8.pcf.gz', bytes: fs.readFileSync(x11 + '5x8.pcf.gz'), slots: 'cp866' },
+	{ file: 'lat0-08.psf.gz', bytes: lat0, slots: 'cp866', fill: demo.font },
+	{ file: 'cp850-8x8.psf.gz', bytes: cp850, slots: 'iso-8859-15', codepage: 'cp850' },
+	{ file: 'raw.pf', bytes: lat0_table, slots: 'nosuch' },
 ];
 
 for (const c of import_cases) {
-	const options = (c.codepage ? ' --codepage ' + c.codepage : '') +
+	const options = (c.slots ? ' --slots ' + c.slots : '') +
+	                (c.codepage ? ' --codepage ' + c.codepage : '') +
 	                (c.size ? ' --size ' + c.size : '') +
 	                (c.fill ? ' --fill of ' + c.fill.length + ' bytes' : '');
 	test('importFont as os64-font import' + options + ': ' + c.file, async function (t) {
@@ -330,17 +346,28 @@ for (const c of import_cases) {
 		const native = native_import(c.file, c.bytes, c);
 		const web = await web_import(c.file, c.bytes, c);
 		assert.deepEqual(web.warnings, native.warnings);
-		assert.equal(web.error, native.error);
+		// The page knows the code pages of its table, not all iconv's, and says so.
+		const unknown = /^(.*unknown code page '[^']*') \(the names 'iconv -l' lists can be used\)$/
+		        .exec(native.error);
+		if (unknown !== null)
+			assert.equal(web.error, unknown[1] + ' (the page knows the code pages its lists name)');
+		else
+			assert.equal(web.error, native.error);
 		assert.equal(web.description, native.description);
 		if (native.table === null)
 			return assert.equal(web.table, null);
 		assert.ok(web.table.equals(native.table), 'the tables differ');
-		// The missing slots are those the warning counts and begins with.
-		const counted = /lacks (\d+) of/.exec(native.warnings[0] || 'lacks 0 of');
+		// The missing slots are those the warning counts and begins with, and
+		// the characters left out and the code page suggested those of the other.
+		const lacks = native.warnings.find(warning => / lacks \d+ of/.test(warning)) || '';
+		const counted = /lacks (\d+) of/.exec(lacks || 'lacks 0 of');
 		assert.equal(web.missing.length, Number(counted[1]));
 		for (const slot of web.missing.slice(0, 6))
-			assert.ok(native.warnings[0].includes('(0x' + slot.toString(16).toUpperCase()
-			                                               .padStart(2, '0') + ')'));
+			assert.ok(lacks.includes('(0x' + slot.toString(16).toUpperCase().padStart(2, '0') + ')'));
+		const left_out = / has (\d+) characters? that /.exec(native.warnings.join('\n'));
+		assert.equal(web.leftOut, left_out ? Number(left_out[1]) : 0);
+		const better = /--slots (\S+) would place (?:(\d+) of them|it)$/.exec(native.warnings.join('\n'));
+		assert.deepEqual(web.suggestion, better && { slots: better[1], places: Number(better[2] || 1) });
 	});
 }
 
@@ -395,6 +422,22 @@ test('importFont knows every code page the page suggests, as os64-font import do
 		assert.equal(web.error, null, codepage);
 		assert.ok(web.table.equals(native.table), 'the tables differ for ' + codepage);
 		assert.deepEqual(web.warnings, native.warnings);
+	}
+});
+
+test('every code page offered for the menu lays out fonts as os64-font import --slots does', async function () {
+	const offered = await page.evaluate(() => os64.offeredCodepages());
+	assert.ok(offered.length >= 40);
+	assert.deepEqual(offered.slice(0, 1), [{ name: 'cp437', script: 'latin', title: 'code page 437' }]);
+	const misaki = fs.readFileSync(ttf + 'misaki/misaki_gothic.ttf');
+	for (const { name } of offered) {
+		for (const [file, bytes] of [['lat0-08.psf.gz', lat0], ['misaki_gothic.ttf', misaki]]) {
+			const native = native_import(file, bytes, { slots: name, fill: demo.font });
+			const web = await web_import(file, bytes, { slots: name, fill: demo.font });
+			assert.equal(web.error, null, name);
+			assert.ok(web.table.equals(native.table), 'the tables differ for ' + name);
+			assert.deepEqual(web.warnings, native.warnings);
+		}
 	}
 });
 

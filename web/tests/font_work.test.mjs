@@ -20,7 +20,8 @@ w.work_listen(what => heard.push(what));
 
 beforeEach(function () {
 	globalThis.localStorage = storage();
-	w.work_begin({ table: imported, name: 'a.psf', kind: 'file', missing: [3, 4], filled: true });
+	w.work_begin({ table: imported, name: 'a.psf', kind: 'file', slots: 'koi8-r', missing: [3, 4],
+	               filled: true });
 	heard.length = 0;
 });
 
@@ -62,9 +63,10 @@ test('a new import keeps the edited glyphs and drops the history', function () {
 
 test('the work is kept after every change and taken up again as it was', function () {
 	w.work_set_glyph(7, new Uint8Array(8).fill(0x18));
+	w.work_set_slots('cp866');
 	const kept = w.work_kept();
-	assert.deepEqual(kept.font, { table: imported, name: 'a.psf', kind: 'kept', missing: [3, 4],
-	                              filled: true });
+	assert.deepEqual(kept.font, { table: imported, name: 'a.psf', kind: 'kept', slots: 'cp866',
+	                              missing: [3, 4], filled: true });
 	assert.deepEqual([kept.table, kept.edited, kept.unsaved], [w.work.table, 1, true]);
 	w.work_mark_saved();
 	assert.equal(w.work_kept().unsaved, false);

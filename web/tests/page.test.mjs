@@ -311,7 +311,7 @@ test('a console font is imported by character, its missing characters marked and
 	const said = await page.$eval('#font-status', e => e.innerText);
 	assert.match(said, /^lat0-08\.psf\.gz: PSF1 font, gzip-compressed, .* placed by its Unicode table\./);
 	assert.match(said, /\n+Warning: lat0-08\.psf\.gz lacks 67 of the 255 .*U\+263A ☺ \(0x01\)/);
-	assert.match(said, /; they were taken from the built-in font\.$/);
+	assert.match(said, /; they were taken from the built-in font\.$/m);
 	assert.match(await page.$eval('#sample-status', e => e.textContent),
 	             /^The new font lacks U\+263A ☺ of/);
 	// In red: the mark under ☺, and the frame of its cell in the table;
@@ -331,6 +331,47 @@ test('a console font is imported by character, its missing characters marked and
 	// Without the built-in font's help the slots stay empty.
 	await page.click('#fill');
 	await status_says('; their slots are empty.');
+});
+
+test('a Cyrillic font takes the code page the import suggests, at a click, kept with the work',
+     skip_in(Object.assign({}, needs_picker, needs_storage)), async function () {
+	const font = '/usr/share/consolefonts/Cyr_a8x8.psf.gz';
+	const expected = native_flow(font, ['--slots', 'koi8-r']);
+	const context = await browser.createBrowserContext();
+	const page = await open_with_card('cyrillic', { 'OS64.v64': demo.image }, null, context);
+	await page.click('#choose-folder');
+	await page.waitForSelector('#image-status p.good');
+	assert.equal(await page.$eval('#slots', e => e.value), 'cp437');
+	await (await page.$('#open-font')).uploadFile(font);
+	await page.waitForSelector('#suggestion-box:not([hidden])');
+	assert.match(await page.$eval('#font-status', e => e.innerText),
+	             /Cyr_a8x8\.psf\.gz has 71 characters that code page 437 has no slot for, .*; --slots koi8-r would place 66 of them\.$/);
+	assert.equal(await page.$eval('#use-suggestion', e => e.textContent),
+	             'Use KOI8-R, Russian (koi8-r) for the menu, which places 66 more characters of the font');
+	await page.click('#use-suggestion');
+	await page.waitForFunction(() => document.querySelector('#font-status').innerText
+	                                  .includes('placed by its Unicode table into KOI8-R.'));
+	assert.equal(await page.$eval('#slots', e => e.value), 'koi8-r');
+	assert.equal(await page.$eval('#suggestion-box', e => e.hidden), true);
+	// The names of slots and the sample text follow the code page.
+	assert.equal(await page.$eval('#new-grid [role="gridcell"]:nth-child(2)',
+	                              e => e.getAttribute('aria-label')), '0x01 U+263A ☺');
+	assert.deepEqual(await page.$$eval('#new-grid [role="gridcell"]', cells =>
+	                         [0xE1, 0xFF].map(slot => cells[slot].getAttribute('aria-label'))),
+	                 ['0xE1 U+0410 А', '0xFF U+042A Ъ']);
+	assert.match(await page.$eval('#sample-text', e => e.value), /^Привет/);
+	assert.match(await patch_card(page, null), /^Done\./);
+	assert.ok((await card_files(page, 'cyrillic'))['OS64.v64'].equals(expected.image),
+	          'OS64.v64 differs from what the command-line tools make');
+
+	// Opened again, the kept work comes back with its code page.
+	const again = await open_in(context);
+	await again.waitForSelector('#kept-box:not([hidden])');
+	await again.click('#kept-resume');
+	assert.equal(await again.$eval('#slots', e => e.value), 'koi8-r');
+	assert.equal(await again.$$eval('#new-grid [role="gridcell"]',
+	                                 cells => cells[0xE1].getAttribute('aria-label')), '0xE1 U+0410 А');
+	await context.close();
 });
 
 // The table drawn as the new font, read back from its canvas: a pixel

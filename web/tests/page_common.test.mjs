@@ -12,7 +12,8 @@ test('characters and slots are named as os64-font names them', function () {
 	table[0x90] = 0xE9;
 	table[0x01] = 0x263A;
 	table[0x02] = 0x1F600;
-	c.learn_cp437(table);
+	table[0xE0] = 0;
+	c.learn_codepage(table, 'a test code page');
 	for (const [got, expected] of [
 		[c.character_name(0x41), 'U+0041 A'],
 		[c.character_name(0x1F600), 'U+1F600 😀'],
@@ -23,6 +24,8 @@ test('characters and slots are named as os64-font names them', function () {
 		[c.slot_of(0xE9), 0x82],
 		[c.slot_of(0), undefined],
 		[c.slot_of(0x263A), 0x01],
+		[c.slot_name(0xE0), '0xE0'],
+		[c.slots_title(), 'a test code page'],
 		[c.checksum_text([0x01B90928, 0x8DD1CE54]), '01 B9 09 28  8D D1 CE 54'],
 		[c.count(1, 'glyph', 'glyphs') + ', ' + c.count(2, 'glyph', 'glyphs'), '1 glyph, 2 glyphs'],
 	])

@@ -1,6 +1,7 @@
 // Code pages, code page 437's graphic characters, the code pages offered
 // for the menu, and UTF-8.
 #include "font_codepage.h"
+#include "messages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -86,7 +87,7 @@ bool cp437_characters(codepage_chars chars, std::string* error)
 {
 	if (codepage_characters("CP437", chars, error))
 		return true;
-	*error = "this system's iconv lacks code page 437: " + *error;
+	*error = format(tr("this system's iconv lacks code page 437: %s"), {*error});
 	return false;
 }
 
@@ -120,9 +121,9 @@ std::string codepage_title(const std::string& name)
 	bool numeric = !number.empty() &&
 	               number.find_first_not_of("0123456789") == std::string::npos;
 	if (numeric && (prefix == "cp" || prefix == "ibm" || prefix == "windows" || prefix.empty()))
-		return "code page " + number;
+		return format(tr("code page %s"), {number});
 	if (key.rfind("iso8859", 0) == 0 && key.size() > 7)
-		return "ISO 8859-" + key.substr(7);
+		return format(tr("ISO 8859-%s"), {key.substr(7)});
 	if (key == "koi8r" || key == "koi8u")
 		return std::string("KOI8-") + (char)std::toupper((unsigned char)key[4]);
 	if (key == "jisx0201")

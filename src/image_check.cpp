@@ -34,7 +34,7 @@ std::string check_image(const std::uint8_t* image, std::uint64_t size, image_che
 	// In another byte order every word stands elsewhere, and a checksum
 	// computed over it would say nothing.
 	std::string problem = byte_order_explanation(
-	        "the image", detect_byte_order(image, (std::size_t)size), "to be checked");
+	        "", detect_byte_order(image, (std::size_t)size), purpose::checked);
 	if (problem.empty())
 		problem = check_size_problem(size);
 	if (!problem.empty())

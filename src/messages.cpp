@@ -1,11 +1,13 @@
 // Formatting messages: what every host of the messages shares.
 #include "messages.h"
 
-#include <vector>
-
 std::string format(const std::string& pattern, std::initializer_list<std::string> args)
 {
-	std::vector<std::string> list(args);
+	return format(pattern, std::vector<std::string>(args));
+}
+
+std::string format(const std::string& pattern, const std::vector<std::string>& list)
+{
 	std::string out;
 	std::size_t next = 0;
 	for (std::size_t i = 0; i < pattern.size(); i++) {

@@ -12,6 +12,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 // Marks a message that is looked up later, where it is used.
 #define N_(message) message
@@ -31,5 +32,6 @@ std::string number_text(unsigned long long n);
 // (counting from 1), and %% by %.  Translations may change the order of
 // the arguments with %N$s.
 std::string format(const std::string& pattern, std::initializer_list<std::string> args);
+std::string format(const std::string& pattern, const std::vector<std::string>& args);
 
 #endif

@@ -97,15 +97,16 @@ std::string missing_warning(const std::string& input, const import_result& resul
 	std::string lacks = describe_missing(result.missing, result.slots);
 	unsigned long missing = result.missing.size();
 	if (fill == nullptr)
-		return format(tr_n("%s lacks %s; its slot is empty", "%s lacks %s; their slots are empty",
-		                   missing),
+		// The English forms are one, as they were before the forms counted.
+		return format(tr_n("%s lacks %s; their slots are empty",
+		                   "%s lacks %s; their slots are empty", missing),
 		              {input, lacks});
 	if (result.empty.empty())
-		return format(tr_n("%s lacks %s; it was taken from %s",
+		return format(tr_n("%s lacks %s; they were taken from %s",
 		                   "%s lacks %s; they were taken from %s", missing),
 		              {input, lacks, fill});
 	if (result.empty.size() == result.missing.size())
-		return format(tr_n("%1$s lacks %2$s; %3$s lacks it too, and its slot is empty",
+		return format(tr_n("%1$s lacks %2$s; %3$s lacks them too, and their slots are empty",
 		                   "%1$s lacks %2$s; %3$s lacks them too, and their slots are empty",
 		                   missing),
 		              {input, lacks, fill});

@@ -112,7 +112,7 @@ static bool read_psf_glyphs(const byte_buffer& data, std::uint64_t start, std::u
 	if (data.size() < start || data.size() - start < needed) {
 		std::uint64_t follow = data.size() > start ? data.size() - start : 0;
 		*error = format(tr_n("truncated %s: its header promises %s glyphs of %s bytes (%s "
-		                     "bytes), but only %s follows it",
+		                     "bytes), but only %s follow it",
 		                     "truncated %s: its header promises %s glyphs of %s bytes (%s "
 		                     "bytes), but only %s follow it",
 		                     (unsigned long)follow),

@@ -25,28 +25,38 @@ foreach(file IN LISTS listed)
 endforeach()
 
 get_filename_component(work ${OUTPUT} DIRECTORY)
+file(MAKE_DIRECTORY ${work})
 set(common --from-code=UTF-8 --keyword= --keyword=tr --keyword=tr_n:1,2 --keyword=N_
   --add-comments=TRANSLATORS: --no-wrap --package-name=os64-fontpatch
   --package-version=${VERSION})
-execute_process(
-  COMMAND ${XGETTEXT} ${common} --language=C++ --flag=tr:1:c-format --flag=tr_n:1:c-format
-          --flag=tr_n:2:c-format --flag=N_:1:c-format -o ${work}/cpp.pot ${cpp_files}
-  WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE failed)
-if(failed)
-  message(FATAL_ERROR "xgettext could not read the C++ sources")
+# --force-po writes a template even where the files hold no message yet.
+set(templates)
+if(cpp_files)
+  execute_process(
+    COMMAND ${XGETTEXT} ${common} --language=C++ --flag=tr:1:c-format --flag=tr_n:1:c-format
+            --flag=tr_n:2:c-format --flag=N_:1:c-format --force-po -o ${work}/cpp.pot
+            ${cpp_files}
+    WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "xgettext could not read the C++ sources")
+  endif()
+  list(APPEND templates ${work}/cpp.pot)
 endif()
-execute_process(
-  COMMAND ${XGETTEXT} ${common} --language=JavaScript -o ${work}/js.pot ${js_files}
-  WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE failed)
-if(failed)
-  message(FATAL_ERROR "xgettext could not read the JavaScript sources")
+if(js_files)
+  execute_process(
+    COMMAND ${XGETTEXT} ${common} --language=JavaScript --force-po -o ${work}/js.pot ${js_files}
+    WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "xgettext could not read the JavaScript sources")
+  endif()
+  # xgettext gives JavaScript's own format flags; the page formats its
+  # messages as the C++ does.
+  file(READ ${work}/js.pot js)
+  string(REGEX REPLACE "\n#, (no-)?javascript-format\n" "\n" js "${js}")
+  string(REGEX REPLACE "\n(#: [^\n]*)\nmsgid" "\n\\1\n#, c-format\nmsgid" js "${js}")
+  file(WRITE ${work}/js.pot "${js}")
+  list(APPEND templates ${work}/js.pot)
 endif()
-# xgettext gives JavaScript's own format flags; the page formats its
-# messages as the C++ does.
-file(READ ${work}/js.pot js)
-string(REGEX REPLACE "\n#, (no-)?javascript-format\n" "\n" js "${js}")
-string(REGEX REPLACE "\n(#: [^\n]*)\nmsgid" "\n\\1\n#, c-format\nmsgid" js "${js}")
-file(WRITE ${work}/js.pot "${js}")
 
 # An entry for each element marked data-i18n: its content, markup and
 # all, with runs of white space made one blank.  An element marked
@@ -103,11 +113,14 @@ foreach(file IN LISTS html_files)
   endwhile()
 endforeach()
 get_property(html_pot GLOBAL PROPERTY html_pot)
-file(WRITE ${work}/html.pot "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n${html_pot}")
+if(html_files)
+  file(WRITE ${work}/html.pot
+    "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n${html_pot}")
+  list(APPEND templates ${work}/html.pot)
+endif()
 
 execute_process(
-  COMMAND ${MSGCAT} --no-wrap --use-first -o ${OUTPUT} ${work}/cpp.pot ${work}/js.pot
-          ${work}/html.pot
+  COMMAND ${MSGCAT} --no-wrap --use-first -o ${OUTPUT} ${templates}
   RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "msgcat could not join the templates")

@@ -16,6 +16,8 @@ endforeach()
 set(OS64_PO_DIR ${PROJECT_SOURCE_DIR}/po)
 file(STRINGS ${OS64_PO_DIR}/LINGUAS OS64_LANGUAGES REGEX "^[^#]")
 file(STRINGS ${OS64_PO_DIR}/POTFILES po_sources REGEX "^[^#]")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${OS64_PO_DIR}/LINGUAS ${OS64_PO_DIR}/POTFILES)
 list(TRANSFORM po_sources PREPEND ${PROJECT_SOURCE_DIR}/)
 
 # Makes the template template from the sources.

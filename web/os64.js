@@ -269,14 +269,31 @@ function exportSheet(table, scale) {
 	return png;
 }
 
-function from_base64(text) {
-	return typeof Uint8Array.fromBase64 === 'function'
-	        ? Uint8Array.fromBase64(text)
-	        : Uint8Array.from(atob(text), c => c.charCodeAt(0));
+// The digits the engine's parts are written in, as embed_wasm.mjs writes
+// them, and the value of each character among them.
+const base85_digits = '!#$%()*+,-./0123456789:;=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_abcdefghijklmnopqrstuvwxyz|~';
+const base85_values = new Uint8Array(128);
+for (let i = 0; i < base85_digits.length; i++)
+	base85_values[base85_digits.charCodeAt(i)] = i;
+
+// The bytes a part stands for: every 5 digits 4 bytes, the most
+// significant first, and a last group of 2 to 4 digits 1 to 3 bytes,
+// read as if the highest digit followed.
+function from_base85(text) {
+	const rest = text.length % 5;
+	const bytes = new Uint8Array((text.length - rest) / 5 * 4 + (rest > 0 ? rest - 1 : 0));
+	for (let at = 0, group = 0; at < bytes.length; group += 5) {
+		let value = 0;
+		for (let i = group; i < group + 5; i++)
+			value = value * 85 + (i < text.length ? base85_values[text.charCodeAt(i)] : 84);
+		for (let shift = 24; shift >= 0 && at < bytes.length; shift -= 8)
+			bytes[at++] = value >>> shift & 0xFF;
+	}
+	return bytes;
 }
 
 // Compiles the engine's WebAssembly, which the page carries
-// gzip-compressed in base64, in parts: the scripts after this one hand
+// gzip-compressed in base 85, in parts: the scripts after this one hand
 // them to os64_engine_part as the browser reads the page, the last with
 // last set.  Each part is unpacked and compiled as it comes, while the
 // rest of the page is still being read.
@@ -290,7 +307,7 @@ function compile_engine() {
 	const writer = unpack.writable.getWriter();
 	window.os64_engine_part = function (part, last) {
 		// A damaged part fails the compile, which reports it.
-		writer.write(from_base64(part)).catch(() => {});
+		writer.write(from_base85(part)).catch(() => {});
 		if (last) {
 			writer.close().catch(() => {});
 			delete window.os64_engine_part;

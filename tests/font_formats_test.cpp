@@ -650,6 +650,16 @@ TEST(Sheet, WrittenSheetsAreGreyscaleAndSmall)
 	ASSERT_GT(png.size(), 26u);
 	EXPECT_EQ(png[24], 8);                   // bit depth
 	EXPECT_EQ(png[25], PNG_COLOR_TYPE_GRAY); // colour type
+	// No chunk but the picture's own, so no time or text that would make
+	// two writes of one sheet differ.
+	std::string chunks;
+	for (std::size_t at = 8; at + 8 <= png.size();) {
+		std::uint32_t length = (std::uint32_t)png[at] << 24 | png[at + 1] << 16 |
+		                       png[at + 2] << 8 | png[at + 3];
+		chunks += std::string(png.begin() + at + 4, png.begin() + at + 8) + " ";
+		at += 12 + length;
+	}
+	EXPECT_EQ(chunks, "IHDR IDAT IEND ");
 	EXPECT_FALSE(write_sheet(pattern(2048, 26).data(), 0, false, &png, &error));
 	EXPECT_EQ(error, "the scale must be from 1 to 32");
 	EXPECT_FALSE(write_sheet(pattern(2048, 26).data(), 33, true, &png, &error));

@@ -314,6 +314,8 @@ const import_cases = [
 	{ file: 'cut.png', bytes: sheet.subarray(0, sheet.length - 40) },
 	{ file: 'crc.png', bytes: Buffer.concat([sheet.subarray(0, 29), Buffer.alloc(4),
 	                                         sheet.subarray(33)]) },
+	{ file: 'gama-first.png', bytes: Buffer.concat([
+		png_file([['gAMA', Buffer.from([0, 0, 0xB1, 0x8F])]]), random_sheet(0, 8).subarray(8)]) },
 	{ file: 'huge.png', bytes: png_file([['IHDR', Buffer.from([0, 1, 0, 0, 0, 1, 0, 0, 8, 0, 0, 0, 0])],
 	                                     ['IDAT', deflateSync(Buffer.alloc(1))]]) },
 	// The fonts os64-font reads through FreeType.
@@ -355,6 +357,20 @@ for (const c of import_cases) {
 			                                               .padStart(2, '0') + ')'));
 	});
 }
+
+test('exportSheet writes what os64-font export writes, and import reads it back', async function () {
+	const folder = support.scratch_folder();
+	fs.writeFileSync(path.join(folder, 'f.pf'), lat0_table);
+	for (const scale of [1, 3, 4, 32]) {
+		const run = support.run(support.font_tool, ['export', '--scale', String(scale), 'f.pf',
+		                                            scale + '.png'], folder);
+		assert.equal(run.status, 0, run.err);
+		const web = await support.call_engine(page, 'exportSheet', lat0_table, scale);
+		assert.ok(web.equals(fs.readFileSync(path.join(folder, scale + '.png'))), 'scale ' + scale);
+		assert.ok((await web_import('s.png', web)).table.equals(lat0_table), 'scale ' + scale);
+	}
+	fs.rmSync(folder, { recursive: true });
+});
 
 // A gzip file of mib MiB of zeros: one MiB compressed, ending on a byte
 // boundary so that copies of it join, repeated, then the end.

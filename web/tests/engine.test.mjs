@@ -295,6 +295,7 @@ const import_cases = [
 	{ file: 'palette.png', bytes: random_sheet(3, 8, [['PLTE', support.filler(768, 3)],
 	                                                  ['tRNS', support.filler(256, 4)]]) },
 	{ file: 'grey2.png', bytes: random_sheet(0, 2, [['tRNS', Buffer.from([0, 1])]]) },
+	{ file: 'rgb.png', bytes: random_sheet(2, 8, [['tRNS', Buffer.from([0, 9, 0, 8, 0, 7])]]) },
 	{ file: 'raw.pf', bytes: lat0_table, codepage: 'koi8-r' },
 	{ file: 'lat0-08.psf.gz', bytes: lat0, fill: demo.font },
 	{ file: 'lat0-08.psf.gz', bytes: lat0, fill: demo.font.subarray(0, 100) },

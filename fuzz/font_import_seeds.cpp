@@ -7,6 +7,7 @@
 // usage: fuzz_font_import_seeds FOLDER
 #include "demo_font.h"
 #include "font_codepage.h"
+#include "font_png.h"
 #include "font_sheet.h"
 
 #include <cstdio>

@@ -1,10 +1,11 @@
-// Reading PNG glyph sheets through libpng: decoding any PNG to RGBA pixels
-// for the sheet reader.
+// Reading and writing PNG glyph sheets through libpng: decoding any PNG to
+// RGBA pixels for the sheet reader, and encoding drawn sheets.
 #include "font_png.h"
 
 #include "font_sheet.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -18,20 +19,23 @@ bool is_png(const byte_buffer& data)
 }
 
 // libpng reports errors through a callback that must not return.  The
-// reading functions below therefore call setjmp themselves and keep no C++
-// objects with destructors of their own, so that the jump back skips
-// nothing that needs cleaning up.
+// functions below that call libpng therefore call setjmp themselves and
+// keep no C++ objects with destructors of their own, so that the jump back
+// skips nothing that needs cleaning up.
+struct png_report {
+	char message[200]; // the last error libpng reported
+};
+
 struct png_io {
 	const std::uint8_t* data; // what is read
 	std::size_t size;
 	std::size_t position;
-	char message[200];        // the last error libpng reported
 };
 
 static void png_fail(png_structp png, png_const_charp message)
 {
-	png_io* io = static_cast<png_io*>(png_get_error_ptr(png));
-	std::snprintf(io->message, sizeof io->message, "%s", message);
+	png_report* report = static_cast<png_report*>(png_get_error_ptr(png));
+	std::snprintf(report->message, sizeof report->message, "%s", message);
 	png_longjmp(png, 1);
 }
 
@@ -96,12 +100,11 @@ bool read_sheet_png(const byte_buffer& data, byte_buffer* rgba, std::uint32_t* w
 		*error = "not a PNG image";
 		return false;
 	}
-	png_io io;
-	std::memset(&io, 0, sizeof io);
-	io.data = data.data();
-	io.size = data.size();
+	png_report report;
+	std::memset(&report, 0, sizeof report);
+	png_io io = {data.data(), data.size(), 0};
 	png_structp png =
-	        png_create_read_struct(PNG_LIBPNG_VER_STRING, &io, png_fail, png_ignore_warning);
+	        png_create_read_struct(PNG_LIBPNG_VER_STRING, &report, png_fail, png_ignore_warning);
 	png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
 	if (info == nullptr) {
 		png_destroy_read_struct(&png, nullptr, nullptr);
@@ -114,7 +117,7 @@ bool read_sheet_png(const byte_buffer& data, byte_buffer* rgba, std::uint32_t* w
 	png_uint_32 width = 0;
 	png_uint_32 height = 0;
 	if (!read_png_header(png, info, &width, &height)) {
-		*error = std::string("damaged PNG image: ") + io.message;
+		*error = std::string("damaged PNG image: ") + report.message;
 	} else if (!sheet_size_ok(width, height)) {
 		*error = sheet_size_error(width, height);
 	} else if (png_get_rowbytes(png, info) != (std::size_t)width * 4) {
@@ -125,7 +128,7 @@ bool read_sheet_png(const byte_buffer& data, byte_buffer* rgba, std::uint32_t* w
 		for (png_uint_32 y = 0; y < height; y++)
 			rows[y] = &pixels[(std::size_t)y * width * 4];
 		if (!read_png_pixels(png, info, rows.data()))
-			*error = std::string("damaged PNG image: ") + io.message;
+			*error = std::string("damaged PNG image: ") + report.message;
 		else
 			ok = true;
 		rgba->swap(pixels);
@@ -134,4 +137,75 @@ bool read_sheet_png(const byte_buffer& data, byte_buffer* rgba, std::uint32_t* w
 	}
 	png_destroy_read_struct(&png, &info, nullptr);
 	return ok;
+}
+
+// The settings of every sheet written: unfiltered rows, since a sheet's
+// rows repeat, which deflate finds at the distance of one row; deflate's
+// best compression with its default strategy, window and memory; IDAT
+// chunks of libpng's usual 8 KiB; and no chunks but IHDR, IDAT and IEND,
+// so no time or text that would make two writes of a sheet differ.
+static void set_sheet_png_settings(png_structp png)
+{
+	png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+	png_set_compression_level(png, Z_BEST_COMPRESSION);
+	png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
+	png_set_compression_window_bits(png, MAX_WBITS);
+	png_set_compression_mem_level(png, 8);
+	png_set_compression_buffer_size(png, 8192);
+}
+
+static void png_write_memory(png_structp png, png_bytep data, png_size_t length)
+{
+	byte_buffer* out = static_cast<byte_buffer*>(png_get_io_ptr(png));
+	out->insert(out->end(), data, data + length);
+}
+
+static void png_flush_memory(png_structp)
+{
+}
+
+static bool write_grey_png(png_structp png, png_infop info, const std::uint8_t* pixels,
+                           png_uint_32 size)
+{
+	if (setjmp(png_jmpbuf(png)))
+		return false;
+	png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+	             PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+	set_sheet_png_settings(png);
+	png_write_info(png, info);
+	for (png_uint_32 y = 0; y < size; y++)
+		png_write_row(png, pixels + (std::size_t)y * size);
+	png_write_end(png, info);
+	return true;
+}
+
+bool write_sheet(const std::uint8_t* table, unsigned scale, bool grid, byte_buffer* out,
+                 std::string* error)
+{
+	if (scale < 1 || scale > sheet_max_scale) {
+		*error = "the scale must be from 1 to " + std::to_string(sheet_max_scale);
+		return false;
+	}
+	unsigned size = 0;
+	byte_buffer pixels = draw_sheet(table, scale, grid, &size);
+	png_report report;
+	std::memset(&report, 0, sizeof report);
+	png_structp png =
+	        png_create_write_struct(PNG_LIBPNG_VER_STRING, &report, png_fail, png_ignore_warning);
+	png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+	if (info == nullptr) {
+		png_destroy_write_struct(&png, nullptr);
+		*error = "cannot start the PNG encoder";
+		return false;
+	}
+	byte_buffer file;
+	png_set_write_fn(png, &file, png_write_memory, png_flush_memory);
+	bool ok = write_grey_png(png, info, pixels.data(), size);
+	png_destroy_write_struct(&png, &info);
+	if (!ok) {
+		*error = std::string("cannot write the PNG image: ") + report.message;
+		return false;
+	}
+	out->swap(file);
+	return true;
 }

@@ -1,8 +1,6 @@
 // Glyph sheets, from pixels to a font table and back.
 #include "font_sheet.h"
 
-#include "png_encode.h"
-
 #include <cstdio>
 #include <cstring>
 
@@ -122,17 +120,4 @@ byte_buffer draw_sheet(const std::uint8_t* table, unsigned scale, bool grid, uns
 	}
 	*size_out = size;
 	return pixels;
-}
-
-bool write_sheet(const std::uint8_t* table, unsigned scale, bool grid, byte_buffer* png,
-                 std::string* error)
-{
-	if (scale < 1 || scale > sheet_max_scale) {
-		*error = "the scale must be from 1 to " + std::to_string(sheet_max_scale);
-		return false;
-	}
-	unsigned size = 0;
-	byte_buffer pixels = draw_sheet(table, scale, grid, &size);
-	*png = encode_grey_png(pixels.data(), size, size);
-	return true;
 }

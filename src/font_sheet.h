@@ -1,7 +1,6 @@
 // Glyph sheets: a font table drawn as a picture of 16x16 cells of 8x8
 // pixels, glyph 0 at the top left, row by row.  This part works on pixels
-// in memory, and writes them as PNG files; PNG files are read elsewhere (by
-// libpng in os64-font, by the browser on the web page).
+// in memory; font_png reads and writes the PNG files, through libpng.
 #ifndef OS64_FONT_SHEET_H
 #define OS64_FONT_SHEET_H
 
@@ -41,10 +40,5 @@ bool sheet_to_table(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t
 // white, each font pixel a scale x scale block, and light grey grid lines
 // when grid is set.  *size is the width and height.
 byte_buffer draw_sheet(const std::uint8_t* table, unsigned scale, bool grid, unsigned* size);
-
-// Draws a font table as a glyph sheet as draw_sheet does, in an 8-bit
-// greyscale PNG file.  Fails only for a scale outside 1 to 32.
-bool write_sheet(const std::uint8_t* table, unsigned scale, bool grid, byte_buffer* png,
-                 std::string* error);
 
 #endif

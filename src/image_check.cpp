@@ -2,8 +2,9 @@
 #include "image_check.h"
 
 #include "boot_checksum.h"
-#include "crc32.h"
 #include "font_table.h"
+
+#include <zlib.h>
 
 void check_header(const std::uint8_t* header, std::uint32_t computed_1,
                   std::uint32_t computed_2, image_check* check)
@@ -13,7 +14,8 @@ void check_header(const std::uint8_t* header, std::uint32_t computed_1,
 	check->computed_1 = computed_1;
 	check->computed_2 = computed_2;
 	check->matches = check->stored_1 == computed_1 && check->stored_2 == computed_2;
-	check->boot_code_crc = crc32_of(header + boot_code_start, boot_region_start - boot_code_start);
+	check->boot_code_crc = (std::uint32_t)crc32(0, header + boot_code_start,
+	                                             boot_region_start - boot_code_start);
 	check->is_6102 = check->boot_code_crc == boot_code_6102_crc;
 }
 

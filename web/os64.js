@@ -159,177 +159,14 @@ function makeSample() {
 
 // ---- Importing fonts ------------------------------------------------------
 
-// The limits of os64-font import: the largest input it reads, and the
-// most a gzip-compressed one may decompress to.
+// The largest input os64-font import reads.
 const max_import_size = 64 * 1024 * 1024;
-const max_font_size = 16 * 1024 * 1024;
 // The largest pixel size --size takes.
 const max_size = 64;
-
-const gzip_magic = [0x1F, 0x8B];
-const png_magic = [0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A];
-
-function starts_with(bytes, magic) {
-	return bytes.length >= magic.length && magic.every((b, i) => bytes[i] === b);
-}
 
 // The C string of text, for the engine.
 function c_string(text) {
 	return new TextEncoder().encode(text + '\0');
-}
-
-// How much gzip data the decompressor is given at a time.  Deflate
-// makes at most 1032 bytes of one, so a piece unpacks to 8.1 MiB at
-// most.
-const gzip_piece = 8 * 1024;
-
-// Undoes gzip compression with the browser's own decompressor.  Returns
-// the bytes, or a string that says what was wrong, in os64-font's words
-// where the browser's error allows.
-async function gunzip(bytes) {
-	// Written a piece at a time.  The decompressor unpacks a whole piece
-	// as it takes it, but takes the next one only once the reader has
-	// taken what came out, so that the size limit below stops a file
-	// that unpacks to gigabytes after its first 16 MiB, in little time
-	// and memory.  The reader reports a failure; the writer's promises
-	// would only repeat it.
-	// A failure once every piece was taken is data that stops short;
-	// each browser words that its own way.
-	const stream = new DecompressionStream('gzip');
-	const writer = stream.writable.getWriter();
-	let all_written = false;
-	(async function () {
-		for (let at = 0; at < bytes.length; at += gzip_piece)
-			await writer.write(bytes.subarray(at, at + gzip_piece));
-		all_written = true;
-		await writer.close();
-	})().catch(() => {});
-	const reader = stream.readable.getReader();
-	const parts = [];
-	let length = 0;
-	try {
-		for (;;) {
-			const { done, value } = await reader.read();
-			if (done)
-				break;
-			length += value.length;
-			if (length > max_font_size) {
-				reader.cancel().catch(() => {});
-				return 'gzip data that decompresses to more than ' + max_font_size + ' bytes';
-			}
-			parts.push(value);
-		}
-	} catch (error) {
-		return all_written ? 'truncated gzip data' : 'damaged gzip data';
-	}
-	const content = new Uint8Array(length);
-	let at = 0;
-	for (const part of parts) {
-		content.set(part, at);
-		at += part.length;
-	}
-	return content;
-}
-
-// The width and height a PNG's header states, or null without one.
-function png_size(bytes) {
-	const ihdr = [0x49, 0x48, 0x44, 0x52];
-	if (bytes.length < 24 || !ihdr.every((b, i) => bytes[12 + i] === b))
-		return null;
-	const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-	return { width: view.getUint32(16), height: view.getUint32(20) };
-}
-
-function new_canvas(width, height) {
-	if (typeof OffscreenCanvas === 'function')
-		return new OffscreenCanvas(width, height);
-	const canvas = document.createElement('canvas');
-	canvas.width = width;
-	canvas.height = height;
-	return canvas;
-}
-
-// The pixels of a bitmap as they are stored, read back through a WebGL
-// texture, which keeps them as uploaded.  Returns null where WebGL is
-// missing or the bitmap is larger than its textures can be.
-function webgl_pixels(bitmap) {
-	// An OffscreenCanvas may lack the WebGL that a canvas of the page
-	// has, as in WebKitGTK.
-	let gl = new_canvas(1, 1).getContext('webgl');
-	if (gl === null && typeof OffscreenCanvas === 'function')
-		gl = document.createElement('canvas').getContext('webgl');
-	if (gl === null || Math.max(bitmap.width, bitmap.height) >
-	                   gl.getParameter(gl.MAX_TEXTURE_SIZE))
-		return null;
-	try {
-		gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
-		gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
-		const texture = gl.createTexture();
-		gl.bindTexture(gl.TEXTURE_2D, texture);
-		gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
-		gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
-		gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D,
-		                        texture, 0);
-		if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE)
-			return null;
-		const pixels = new Uint8Array(bitmap.width * bitmap.height * 4);
-		gl.readPixels(0, 0, bitmap.width, bitmap.height, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
-		return gl.getError() === gl.NO_ERROR ? pixels : null;
-	} finally {
-		const lose = gl.getExtension('WEBGL_lose_context');
-		if (lose !== null)
-			lose.loseContext();
-	}
-}
-
-// The pixels of a bitmap through a 2D canvas, which stores them with
-// premultiplied alpha: exact where a pixel is opaque or fully
-// transparent, off by rounding where it is partly transparent.
-function canvas_pixels(bitmap) {
-	const context = new_canvas(bitmap.width, bitmap.height)
-	        .getContext('2d', { willReadFrequently: true });
-	context.drawImage(bitmap, 0, 0);
-	const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
-	return new Uint8Array(pixels.buffer, pixels.byteOffset, pixels.length);
-}
-
-// Has the browser decode a PNG to 8-bit RGBA pixels as they are stored:
-// no colour space conversion and no premultiplied alpha, as libpng
-// gives them to os64-font.  Returns { rgba, width, height }, or a string
-// that says what was wrong.  WebGL reads them back exactly; a 2D canvas,
-// where WebGL is missing, only where they are not partly transparent.
-async function decode_png(bytes) {
-	const blob = new Blob([bytes], { type: 'image/png' });
-	let bitmap;
-	try {
-		bitmap = await createImageBitmap(blob, { colorSpaceConversion: 'none',
-		                                         premultiplyAlpha: 'none' });
-	} catch (error) {
-		return 'damaged PNG image: the browser cannot decode it';
-	}
-	try {
-		return { rgba: await webgl_image_pixels(blob) || canvas_pixels(bitmap),
-		         width: bitmap.width, height: bitmap.height };
-	} finally {
-		bitmap.close();
-	}
-}
-
-// WebGL is handed the PNG as an image element, whose pixels it takes
-// as stored.  WebKit premultiplies an ImageBitmap's alpha even when
-// told not to, which moves partly transparent pixels.  Null where
-// WebGL is missing.
-async function webgl_image_pixels(blob) {
-	const image = new Image();
-	image.src = URL.createObjectURL(blob);
-	try {
-		await image.decode();
-		return webgl_pixels(image);
-	} catch (error) {
-		return null;
-	} finally {
-		URL.revokeObjectURL(image.src);
-	}
 }
 
 // What importFont returns for a failure; size and scalable as far as
@@ -339,13 +176,11 @@ function import_failure(error, size = null, scalable = false) {
 	         warnings: [], size: size, scalable: scalable, error: error };
 }
 
-// Calls an import entry point of the engine.  pixels is the RGBA of a
-// sheet with its width and height, or null to import content as any
-// other font.
-function engine_import(content, pixels, gzip, name, options) {
-	const data = pixels !== null ? pixels.rgba : content;
+// Has the engine import the bytes of a font file, as os64-font import
+// does, gzip and PNG included.
+function engine_import(bytes, name, options) {
 	const fill = options.fill;
-	const inputs = [data, c_string(name), c_string(options.slots), c_string(options.codepage),
+	const inputs = [bytes, c_string(name), c_string(options.slots), c_string(options.codepage),
 	                fill || new Uint8Array(0), c_string(options.fill_name)];
 	// The table; the size read, whether it is scalable, the numbers of
 	// missing characters, of those left out and of those the suggested
@@ -354,14 +189,9 @@ function engine_import(content, pixels, gzip, name, options) {
 	const result = with_blocks(inputs, reply_bytes, function (blocks) {
 		const [data_block, name_block, slots_block, codepage_block, fill_block,
 		       fill_name_block, reply] = blocks;
-		const fill_at = fill ? fill_block : 0;
-		const block = pixels !== null
-		        ? engine._os64_import_sheet(data_block, pixels.width, pixels.height, gzip,
-		                                    name_block, slots_block, codepage_block,
-		                                    options.size, fill_at, fill_name_block, reply)
-		        : engine._os64_import_font(data_block, data.length, gzip, name_block,
-		                                   slots_block, codepage_block, options.size, fill_at,
-		                                   fill_name_block, reply);
+		const block = engine._os64_import_font(data_block, bytes.length, name_block,
+		                                       slots_block, codepage_block, options.size,
+		                                       fill ? fill_block : 0, fill_name_block, reply);
 		if (block === 0)
 			return null;
 		const [error, missing, left_out, description, better] = take_messages(block, 5);
@@ -378,6 +208,8 @@ function engine_import(content, pixels, gzip, name, options) {
 	return result !== null ? result : import_failure(name + ': not enough memory to import it');
 }
 
+// Asynchronous in form only: the engine does the whole import within the
+// call, and the promise it returns is settled when it returns.
 async function importFont(bytes, fileName, options) {
 	need_engine();
 	need_bytes(bytes, 'bytes');
@@ -409,27 +241,7 @@ async function importFont(bytes, fileName, options) {
 	if (fill !== null && fill.length !== 2048)
 		return import_failure(fill_name + ': ' + fill.length + ' bytes, but a font ' +
 		                      'table has exactly 2048 (256 glyphs of 8 bytes)');
-	const gzip = starts_with(bytes, gzip_magic);
-	let content = bytes;
-	if (gzip) {
-		content = await gunzip(bytes);
-		if (typeof content === 'string')
-			return import_failure(fileName + ': ' + content);
-	}
-	let pixels = null;
-	if (starts_with(content, png_magic)) {
-		const size = png_size(content);
-		if (size !== null) {
-			const problem = take_message(engine._os64_sheet_size_error(size.width,
-			                                                           size.height));
-			if (problem !== null)
-				return import_failure(fileName + ': ' + problem);
-		}
-		pixels = await decode_png(content);
-		if (typeof pixels === 'string')
-			return import_failure(fileName + ': ' + pixels);
-	}
-	return engine_import(content, pixels, gzip ? 1 : 0, fileName,
+	return engine_import(bytes, fileName,
 	                     { slots: slots, codepage: codepage, size: size, fill: fill,
 	                       fill_name: fill_name });
 }
@@ -476,8 +288,8 @@ function offeredCodepages() {
 	return list;
 }
 
-// Draws the table as os64-font export draws a sheet, and has the
-// browser encode it as a PNG picture, opaque black on white.
+// Draws the table as a glyph sheet and writes it as a PNG file, as
+// os64-font export does.
 function exportSheet(table, scale) {
 	need_engine();
 	need_bytes(table, 'table');
@@ -498,14 +310,31 @@ function exportSheet(table, scale) {
 	return png;
 }
 
-function from_base64(text) {
-	return typeof Uint8Array.fromBase64 === 'function'
-	        ? Uint8Array.fromBase64(text)
-	        : Uint8Array.from(atob(text), c => c.charCodeAt(0));
+// The digits the engine's parts are written in, as embed_wasm.mjs writes
+// them, and the value of each character among them.
+const base85_digits = '!#$%()*+,-./0123456789:;=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_abcdefghijklmnopqrstuvwxyz|~';
+const base85_values = new Uint8Array(128);
+for (let i = 0; i < base85_digits.length; i++)
+	base85_values[base85_digits.charCodeAt(i)] = i;
+
+// The bytes a part stands for: every 5 digits 4 bytes, the most
+// significant first, and a last group of 2 to 4 digits 1 to 3 bytes,
+// read as if the highest digit followed.
+function from_base85(text) {
+	const rest = text.length % 5;
+	const bytes = new Uint8Array((text.length - rest) / 5 * 4 + (rest > 0 ? rest - 1 : 0));
+	for (let at = 0, group = 0; at < bytes.length; group += 5) {
+		let value = 0;
+		for (let i = group; i < group + 5; i++)
+			value = value * 85 + (i < text.length ? base85_values[text.charCodeAt(i)] : 84);
+		for (let shift = 24; shift >= 0 && at < bytes.length; shift -= 8)
+			bytes[at++] = value >>> shift & 0xFF;
+	}
+	return bytes;
 }
 
 // Compiles the engine's WebAssembly, which the page carries
-// gzip-compressed in base64, in parts: the scripts after this one hand
+// gzip-compressed in base 85, in parts: the scripts after this one hand
 // them to os64_engine_part as the browser reads the page, the last with
 // last set.  Each part is unpacked and compiled as it comes, while the
 // rest of the page is still being read.
@@ -519,7 +348,7 @@ function compile_engine() {
 	const writer = unpack.writable.getWriter();
 	window.os64_engine_part = function (part, last) {
 		// A damaged part fails the compile, which reports it.
-		writer.write(from_base64(part)).catch(() => {});
+		writer.write(from_base85(part)).catch(() => {});
 		if (last) {
 			writer.close().catch(() => {});
 			delete window.os64_engine_part;

@@ -1,6 +1,7 @@
 // The browser page's engine: the patcher's own patch, checksum, check and
-// sample code, and os64-font's import of every font it reads, FreeType and
-// all, compiled to WebAssembly and called from os64.js.
+// sample code, and os64-font's import of every font it reads and export of
+// glyph sheets, with FreeType, zlib and libpng, compiled to WebAssembly and
+// called from os64.js.
 //
 // Bytes pass through the engine's memory: the caller allocates a block with
 // malloc, copies its bytes in, calls, and frees the block again.  Numbers
@@ -9,9 +10,9 @@
 // which the caller reads and frees; success returns no message.
 #include "demo_image.h"
 #include "font_codepage.h"
-#include "font_content.h"
+#include "font_decode.h"
 #include "font_patch.h"
-#include "font_sheet.h"
+#include "font_png.h"
 #include "font_table.h"
 #include "image_check.h"
 
@@ -188,52 +189,24 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* os64_make_sample(std::uint32_t* lengths)
 	return block;
 }
 
-// Imports a font from the bytes of a file, which os64.js has already
-// uncompressed when gzip is set: any font os64-font import reads but a PNG
-// glyph sheet.  slots is empty or the --slots of os64-font import, which
-// os64.js has checked, codepage empty or its --codepage, size 0 or its
-// --size; fill is null or a 2048-byte table, and fill_name what the
-// warning calls it.  See import_reply.
+// Imports a font from the bytes of a file, any font os64-font import reads,
+// gzip-compressed or not, by the same code: gzip through zlib, PNG glyph
+// sheets through libpng.  slots is empty or the --slots of os64-font
+// import, which os64.js has checked, codepage empty or its --codepage,
+// size 0 or its --size; fill is null or a 2048-byte table, and fill_name
+// what the warning calls it.  See import_reply.
 EMSCRIPTEN_KEEPALIVE char* os64_import_font(const std::uint8_t* data, std::uint32_t length,
-                                            std::uint32_t gzip, const char* name,
-                                            const char* slots, const char* codepage,
-                                            std::uint32_t size, const std::uint8_t* fill,
-                                            const char* fill_name, std::uint8_t* out)
+                                            const char* name, const char* slots,
+                                            const char* codepage, std::uint32_t size,
+                                            const std::uint8_t* fill, const char* fill_name,
+                                            std::uint8_t* out)
 {
 	byte_buffer content(data, data + length);
 	import_result font;
 	std::string error;
 	slots_codepage page;
 	bool ok = menu_codepage(slots, &page, &error) &&
-	          import_font_content(content, gzip != 0, options_of(codepage, &page, size, fill),
-	                              &font, &error);
-	return import_reply(ok, font, error, name, fill, fill_name, out);
-}
-
-// Why a PNG picture of this size is no glyph sheet, or null when it may be
-// one; os64.js asks before it has the browser decode the picture.
-EMSCRIPTEN_KEEPALIVE char* os64_sheet_size_error(std::uint32_t width, std::uint32_t height)
-{
-	return message_block(sheet_size_ok(width, height) ? "" : sheet_size_error(width, height));
-}
-
-// Imports a glyph sheet from its pixels, 8-bit RGBA not premultiplied, as
-// the browser decoded them.  The arguments after the pixels are those of
-// os64_import_font.
-EMSCRIPTEN_KEEPALIVE char* os64_import_sheet(const std::uint8_t* rgba, std::uint32_t width,
-                                             std::uint32_t height, std::uint32_t gzip,
-                                             const char* name, const char* slots,
-                                             const char* codepage, std::uint32_t size,
-                                             const std::uint8_t* fill, const char* fill_name,
-                                             std::uint8_t* out)
-{
-	import_result font;
-	std::string error;
-	slots_codepage page;
-	bool ok = menu_codepage(slots, &page, &error) &&
-	          import_sheet_pixels(rgba, width, height, options_of(codepage, &page, size, fill),
-	                              &font, &error);
-	font.gzip = gzip != 0;
+	          import_font(content, options_of(codepage, &page, size, fill), &font, &error);
 	return import_reply(ok, font, error, name, fill, fill_name, out);
 }
 

@@ -20,13 +20,24 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
   ${OS64_PO_DIR}/LINGUAS ${OS64_PO_DIR}/POTFILES)
 list(TRANSFORM po_sources PREPEND ${PROJECT_SOURCE_DIR}/)
 
-# Makes the template template from the sources.
+# Makes the template template from the sources, or of the files listed
+# after it alone (relative to the project's folder).
 function(os64_catalog_template template)
+  if(ARGN)
+    # The list goes to the script as one argument, its files joined by "|".
+    string(REPLACE ";" "|" joined "${ARGN}")
+    set(files "-DFILES=${joined}")
+    set(depends ${ARGN})
+    list(TRANSFORM depends PREPEND ${PROJECT_SOURCE_DIR}/)
+  else()
+    set(files)
+    set(depends ${po_sources} ${OS64_PO_DIR}/POTFILES)
+  endif()
   add_custom_command(OUTPUT ${template}
     COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DOUTPUT=${template}
             -DXGETTEXT=${OS64_XGETTEXT} -DMSGCAT=${OS64_MSGCAT} -DVERSION=${PROJECT_VERSION}
-            -P ${OS64_PO_DIR}/template.cmake
-    DEPENDS ${po_sources} ${OS64_PO_DIR}/POTFILES ${OS64_PO_DIR}/template.cmake
+            ${files} -P ${OS64_PO_DIR}/template.cmake
+    DEPENDS ${depends} ${OS64_PO_DIR}/template.cmake
     VERBATIM)
 endfunction()
 

@@ -5,9 +5,17 @@
 # message of the sources is a format, whose %s and %N$s msgfmt --check
 # compares with the translation's; the HTML's are markup.
 #
+# FILES, files relative to SOURCE_DIR joined by "|", makes a template of
+# those alone, as the browser page's build makes one of its own files.
+#
 #   cmake -DSOURCE_DIR=DIR -DOUTPUT=FILE.pot -DXGETTEXT=... -DMSGCAT=...
-#         -DVERSION=1.0.0 -P po/template.cmake
-file(STRINGS ${SOURCE_DIR}/po/POTFILES listed REGEX "^[^#]")
+#         -DVERSION=1.0.0 [-DFILES=FILE|...] -P po/template.cmake
+cmake_minimum_required(VERSION 3.25)
+if(DEFINED FILES)
+  string(REPLACE "|" ";" listed "${FILES}")
+else()
+  file(STRINGS ${SOURCE_DIR}/po/POTFILES listed REGEX "^[^#]")
+endif()
 set(cpp_files)
 set(js_files)
 set(html_files)
@@ -24,7 +32,8 @@ foreach(file IN LISTS listed)
   endif()
 endforeach()
 
-get_filename_component(work ${OUTPUT} DIRECTORY)
+# The parts are made beside the output, in a folder of its own.
+set(work ${OUTPUT}.parts)
 file(MAKE_DIRECTORY ${work})
 set(common --from-code=UTF-8 --keyword= --keyword=tr --keyword=tr_n:1,2 --keyword=N_
   --add-comments=TRANSLATORS: --no-wrap --package-name=os64-fontpatch
@@ -76,7 +85,7 @@ foreach(file IN LISTS html_files)
   set(at 0)
   while(TRUE)
     string(SUBSTRING "${html}" ${at} -1 rest)
-    string(REGEX MATCH "<([a-z0-9]+)( [^>]*)? data-i18n[ =>][^>]*>" start "${rest}")
+    string(REGEX MATCH "<([a-z0-9]+)[^>]* data-i18n[^>]*>" start "${rest}")
     if(start STREQUAL "")
       break()
     endif()

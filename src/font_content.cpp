@@ -46,6 +46,7 @@ static bool import_freetype_font(const byte_buffer& data, const import_options& 
 			if (size >= 1 && size <= (int)freetype_max_size &&
 			    fits_at(data, (unsigned)size, wanted, options)) {
 				*error = format(tr("%s; try --size %s"), {*error, number_text((unsigned)size)});
+				result->fits_size = (unsigned)size;
 				return false;
 			}
 		}

@@ -121,6 +121,8 @@ std::string codepage_title(const std::string& name)
 	bool numeric = !number.empty() &&
 	               number.find_first_not_of("0123456789") == std::string::npos;
 	if (numeric && (prefix == "cp" || prefix == "ibm" || prefix == "windows" || prefix.empty()))
+		// TRANSLATORS: how the messages name a code page, as in "67 of
+		// the 255 characters of %s" and "%s has no slot for", "not in %s".
 		return format(tr("code page %s"), {number});
 	if (key.rfind("iso8859", 0) == 0 && key.size() > 7)
 		return format(tr("ISO 8859-%s"), {key.substr(7)});

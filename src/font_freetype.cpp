@@ -183,6 +183,7 @@ static void choose_character_map(FT_Face face, glyph_source* source)
 {
 	if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) {
 		source->unicode = true;
+		// TRANSLATORS: as "its Unicode table", in "placed by %s".
 		source->character_map = tr("its Unicode character map");
 		return;
 	}

@@ -127,6 +127,8 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 			*layout = format(tr("in slot order, as iconv knows no code page %s"),
 			                 {source.encoding});
 		else
+			// TRANSLATORS: the ways glyphs find their slots end the line
+			// import prints, after "PSF1 font, 256 glyphs of 8x8, ".
 			*layout = tr("in slot order");
 	}
 	font_chars->erase(std::remove_if(font_chars->begin(), font_chars->end(),
@@ -137,6 +139,8 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 	return true;
 }
 
+// TRANSLATORS: "%s pixels" stands in the messages about glyphs too
+// large, as in "U+2502 │ is %s tall" and "reaches %s below the baseline".
 static std::string pixels(int n)
 {
 	return format(tr_n("%s pixel", "%s pixels", (unsigned long)n), {number_text((unsigned)n)});

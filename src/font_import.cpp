@@ -147,6 +147,8 @@ std::string left_out_warning(const std::string& input, const import_result& resu
 
 std::string describe_import(const import_result& result)
 {
+	// TRANSLATORS: the line import prints about what it read: the kind of
+	// font, then "%s glyphs of %sx%s" and how they found their slots.
 	std::string what = result.gzip ? format(tr("%s, gzip-compressed"), {result.kind})
 	                               : result.kind;
 	if (result.scale != 0 && result.grid)

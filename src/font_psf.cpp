@@ -148,6 +148,8 @@ static bool read_psf_glyphs(const byte_buffer& data, std::uint64_t start, std::u
 		}
 	}
 	source->unicode = true;
+	// TRANSLATORS: where a font's characters come from, as in "placed by
+	// %s" and "this PSF1 font names them in %s".
 	source->character_map = tr("its Unicode table");
 	return true;
 }
@@ -156,6 +158,9 @@ bool read_psf(const byte_buffer& data, glyph_source* source, std::string* error)
 {
 	*source = glyph_source();
 	if (starts_with(data, psf1_magic, sizeof psf1_magic)) {
+		// TRANSLATORS: the kinds of fonts, such as this one, stand in the
+		// messages as "%s, gzip-compressed", "damaged %s: ...", "truncated
+		// %s: ...", "%s with no glyphs" and "and this %s names them in %s".
 		source->kind = tr("PSF1 font");
 		if (data.size() < 4) {
 			*error = tr("truncated PSF1 font: its header is cut short");

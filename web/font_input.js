@@ -20,14 +20,12 @@ async function read_font_file(bytes, name, options) {
 		const glyphs = Math.floor(bytes.length / 8);
 		return { font: bytes, warnings: [], missing: [], suggestion: null, size: null,
 		         scalable: false,
-		         note: format(tr_n('%1$s: %2$s bytes, %3$s whole glyph, a part of a font table. ' +
-		                           'It replaces that many bytes at the start of the built-in ' +
-		                           'font, as it is: the code page and the missing characters ' +
-		                           'do not apply to it.',
-		                           '%1$s: %2$s bytes, %3$s whole glyphs, a part of a font ' +
-		                           'table. It replaces that many bytes at the start of the ' +
-		                           'built-in font, as it is: the code page and the missing ' +
-		                           'characters do not apply to it.', glyphs),
+		         note: format(tr_n('%1$s: %2$s bytes, %3$s whole glyph: the start of a font ' +
+		                           'table, which replaces that many bytes of the built-in font ' +
+		                           'as it is.',
+		                           '%1$s: %2$s bytes, %3$s whole glyphs: the start of a font ' +
+		                           'table, which replaces that many bytes of the built-in font ' +
+		                           'as it is.', glyphs),
 		                      name, number(bytes.length), number(glyphs)) };
 	}
 	const result = await os64.importFont(bytes, name, options);

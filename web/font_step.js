@@ -62,6 +62,7 @@ async function run_import() {
 		input = await read_font_file(file.bytes, file.name,
 		                             { slots: slots, codepage: codepage,
 		                               size: font_step.size || 0, fill: fill,
+		                               // TRANSLATORS: as in "they were taken from %s".
 		                               fillName: tr('the built-in font') });
 	} catch (error) {
 		failure = describe_failure(error);
@@ -299,22 +300,19 @@ function offer_kept_work() {
 		return;
 	font_step.kept = kept;
 	show($('kept-text'), function () {
-		const name = shown_name(kept.font.name);
-		const when = kept.when.toLocaleString(document.documentElement.lang);
-		if (kept.edited === 0)
-			return format(tr('This browser kept the font you were making from %s (%s). Go on ' +
-			                 'with it?'), name, when);
-		return format(kept.unsaved
-		        ? tr_n('This browser kept the font you were making from %1$s, with %2$s glyph ' +
-		               'changed by hand and not saved to a file (%3$s). Go on with it?',
-		               'This browser kept the font you were making from %1$s, with %2$s glyphs ' +
-		               'changed by hand and not saved to a file (%3$s). Go on with it?',
-		               kept.edited)
-		        : tr_n('This browser kept the font you were making from %1$s, with %2$s glyph ' +
-		               'changed by hand (%3$s). Go on with it?',
-		               'This browser kept the font you were making from %1$s, with %2$s glyphs ' +
-		               'changed by hand (%3$s). Go on with it?', kept.edited),
-		        name, number(kept.edited), when);
+		const lines = [format(tr('This browser kept the font you were making from %s (%s).'),
+		                      shown_name(kept.font.name),
+		                      kept.when.toLocaleString(document.documentElement.lang))];
+		if (kept.edited > 0 && kept.unsaved)
+			lines.push(format(tr_n('%s glyph of it was changed by hand and not saved to a file.',
+			                       '%s glyphs of it were changed by hand and not saved to a file.',
+			                       kept.edited), number(kept.edited)));
+		else if (kept.edited > 0)
+			lines.push(format(tr_n('%s glyph of it was changed by hand.',
+			                       '%s glyphs of it were changed by hand.', kept.edited),
+			                  number(kept.edited)));
+		lines.push(tr('Go on with it?'));
+		return lines.join(' ');
 	});
 	$('kept-box').hidden = false;
 }

@@ -228,6 +228,7 @@ async function importFont(bytes, fileName, options) {
 	const codepage = options.codepage || '';
 	const size = options.size || 0;
 	const fill = options.fill || null;
+	// TRANSLATORS: as in "they were taken from %s".
 	const fill_name = options.fillName || tr('the fill table');
 	if (typeof slots !== 'string')
 		throw new TypeError('options.slots must be a string');

@@ -4,9 +4,20 @@
 //
 // A catalog is { language, plurals, messages }: the BCP 47 tag of its
 // language; for each plural category of Intl.PluralRules, the index of
-// the form of a message that the category takes; and for each English
-// message its translation, or for a message with forms, its list of forms.
-// English needs no catalog: null stands for it.
+// the form of a message that the category takes; and a Map from the key
+// of each English message (message_key) to its translation, or for a
+// message with forms, its list of forms.  English needs no catalog: null
+// stands for it.
+
+// The key of a message in a catalog: the 32-bit FNV-1a hash of its UTF-16
+// code units, so that the page carries no second copy of the English.
+// The build refuses catalogs where two messages have one key.
+function message_key(message) {
+	let hash = 0x811C9DC5;
+	for (let i = 0; i < message.length; i++)
+		hash = Math.imul(hash ^ message.charCodeAt(i), 0x01000193) >>> 0;
+	return hash;
+}
 
 // pattern with each %s replaced by the next of args, each %N$s by the
 // Nth, and %% by %.
@@ -23,7 +34,7 @@ function format(pattern, ...args) {
 function translate(catalog, message) {
 	if (catalog === null)
 		return message;
-	const found = catalog.messages[message];
+	const found = catalog.messages.get(message_key(message));
 	return typeof found === 'string' ? found : message;
 }
 
@@ -32,7 +43,7 @@ function translate(catalog, message) {
 function translate_plural(catalog, one, many, n) {
 	if (catalog === null)
 		return n === 1 ? one : many;
-	const forms = catalog.messages[one];
+	const forms = catalog.messages.get(message_key(one));
 	if (!Array.isArray(forms))
 		return n === 1 ? one : many;
 	const category = new Intl.PluralRules(catalog.language).select(n);
@@ -44,4 +55,4 @@ function format_number(catalog, n) {
 	return new Intl.NumberFormat(catalog === null ? 'en' : catalog.language).format(n);
 }
 
-export { format, translate, translate_plural, format_number };
+export { format, message_key, translate, translate_plural, format_number };

@@ -343,10 +343,11 @@ function languages() {
 	return catalogs.languages.map(entry => Object.assign({}, entry));
 }
 
-// Unpacks every catalog, once: a gzip-compressed JSON object of a list of
-// the English messages, and for each language its plural rules and the
-// translations of the messages in the list's order, each a string or, for
-// a message with forms, a list of them.
+// Unpacks every catalog, once: a gzip-compressed JSON object of the keys
+// of the messages (message_key), and for each language its plural rules
+// and the translations of the messages in the keys' order, each a string,
+// or a list of forms for a message with forms, or null where it is the
+// English.
 async function unpack_catalogs() {
 	if (catalogs.unpacked !== null)
 		return catalogs.unpacked;
@@ -355,10 +356,10 @@ async function unpack_catalogs() {
 	const all = JSON.parse(await new Response(stream).text());
 	catalogs.unpacked = {};
 	for (const [tag, entry] of Object.entries(all.languages)) {
-		const messages = {};
-		all.messages.forEach(function (message, i) {
+		const messages = new Map();
+		all.keys.forEach(function (key, i) {
 			if (entry.translations[i] !== null)
-				messages[message] = entry.translations[i];
+				messages.set(key, entry.translations[i]);
 		});
 		catalogs.unpacked[tag] = { language: tag, plurals: entry.plurals, messages: messages };
 	}

@@ -1,8 +1,9 @@
 // Makes the catalogs into a script for the page: of every language, the
 // translations of the messages the page and its engine use, as msgfmt
 // compiled them (LANGUAGE/LC_MESSAGES/os64-font.mo), in one JSON object
-// compressed by zopfli in the gzip format and written in base 85, which
-// the script hands to os64_catalogs (os64.js) with the languages' names.
+// with the messages' keys (message_key, messages_format.js), compressed by
+// zopfli in the gzip format and written in base 85, which the script hands
+// to os64_catalogs (os64.js) with the languages' names.
 //
 // The page's messages are those of its own template, which po/template.cmake
 // makes of the page's files.  A message of the page's HTML is markup: its
@@ -16,6 +17,7 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 
+import { message_key } from '../messages_format.js';
 import { base85 } from './base85.mjs';
 
 const [zopfli, template, locale, output, ...languages] = process.argv.slice(2);
@@ -149,10 +151,17 @@ for (const language of languages) {
 	names.push({ tag: tag, name: name });
 }
 
+// The page finds a message by its key; no two may share one.
+const keys = messages.map(message => message_key(message.id));
+const seen = new Map();
+messages.forEach(function (message, i) {
+	if (seen.has(keys[i]))
+		fail('"' + message.id + '" and "' + seen.get(keys[i]) + '" have the same key');
+	seen.set(keys[i], message.id);
+});
 // zopfli reads a file, not a pipe.
 const json = output + '.json';
-fs.writeFileSync(json, JSON.stringify({ messages: messages.map(message => message.id),
-                                        languages: catalogs }));
+fs.writeFileSync(json, JSON.stringify({ keys: keys, languages: catalogs }));
 const packed = base85(execFileSync(zopfli, ['--gzip', '--i15', '-c', json],
                                    { maxBuffer: 64 << 20 }));
 fs.rmSync(json);

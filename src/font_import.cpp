@@ -66,7 +66,7 @@ bool import_plain_font(const byte_buffer& data, const import_options& options,
 		       import_glyphs(source, options, result, error);
 	}
 	if (data.size() == font_glyph_count * font_glyph_bytes) {
-		source = table_source(data.data(), "font table");
+		source = table_source(data.data(), tr("font table"));
 		return size_option_ok(options, source.kind, error) &&
 		       import_glyphs(source, options, result, error);
 	}
@@ -83,8 +83,8 @@ bool import_sheet_pixels(const std::uint8_t* rgba, std::uint32_t width, std::uin
 	unsigned scale = 0;
 	bool grid = false;
 	if (!sheet_to_table(rgba, width, height, &table, &scale, &grid, error) ||
-	    !size_option_ok(options, "PNG glyph sheet", error) ||
-	    !import_glyphs(table_source(table.data(), "PNG glyph sheet"), options, result, error))
+	    !size_option_ok(options, tr("PNG glyph sheet"), error) ||
+	    !import_glyphs(table_source(table.data(), tr("PNG glyph sheet")), options, result, error))
 		return false;
 	result->scale = scale;
 	result->grid = grid;

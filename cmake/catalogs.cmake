@@ -49,10 +49,9 @@ function(os64_compile_catalogs template folder out)
     set(po ${OS64_PO_DIR}/${language}.po)
     set(mo ${folder}/${language}/LC_MESSAGES/os64-font.mo)
     add_custom_command(OUTPUT ${mo}
-      COMMAND ${OS64_MSGCMP} ${po} ${template}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}/${language}/LC_MESSAGES
-      COMMAND ${OS64_MSGFMT} --check -o ${mo} ${po}
-      DEPENDS ${po} ${template}
+      COMMAND ${CMAKE_COMMAND} -DPO=${po} -DTEMPLATE=${template} -DMO=${mo}
+              -DMSGCMP=${OS64_MSGCMP} -DMSGFMT=${OS64_MSGFMT} -P ${OS64_PO_DIR}/check.cmake
+      DEPENDS ${po} ${template} ${OS64_PO_DIR}/check.cmake
       COMMENT "Checking and compiling the ${language} catalog"
       VERBATIM)
     list(APPEND made ${mo})

@@ -418,8 +418,7 @@ function watch_font_step() {
 	on_language(function () {
 		offered_list = null;
 		use_codepage($('slots').value);
-		if (font_step.file !== null)
-			import_font();
+		return font_step.file !== null ? import_font() : Promise.resolve();
 	});
 }
 

@@ -120,7 +120,8 @@ function show_again() {
 }
 
 // Has listener called after the language changed, once the fixed and the
-// shown texts are in the new one.
+// shown texts are in the new one; a listener may return a promise, which
+// the change waits for.
 function on_language(listener) {
 	listeners.push(listener);
 }
@@ -149,15 +150,19 @@ async function start_language() {
 	const tag = preferred_language();
 	menu.value = tag;
 	await use_language(tag);
+	document.documentElement.dataset.language = tag;
 	menu.addEventListener('change', async function () {
 		try {
 			localStorage.setItem(language_key, menu.value);
 		} catch (ignored) {
 			// Kept for this visit only.
 		}
-		await use_language(menu.value);
+		const tag = menu.value;
+		await use_language(tag);
 		for (const listener of listeners)
-			listener(menu.value);
+			await listener(tag);
+		// For whoever waits for the page in the new language, as the tests do.
+		document.documentElement.dataset.language = tag;
 	});
 }
 

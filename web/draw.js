@@ -7,7 +7,7 @@ import { card } from './card_state.js';
 import { build_editor_grid, build_table_grid, name_table_cells, pixel_button, table_cell }
         from './editor.js';
 import { work, work_edited, work_edited_slots } from './font_work.js';
-import { format, number, on_language, tr, tr_n } from './i18n.js';
+import { format, number, tr, tr_n } from './i18n.js';
 import { character_list, character_name, character_of, hex, slot_of, slots_title }
         from './page_common.js';
 import { $ } from './page_ui.js';
@@ -264,8 +264,5 @@ function redraw_fonts() {
 	draw_sample_text();
 	draw_editor();
 }
-
-// In another language everything drawn is named anew.
-on_language(() => redraw_fonts());
 
 export { draw_sample_text, draw_editor, redraw_glyph, redraw_fonts };

@@ -5,7 +5,7 @@
 // editor then changes.
 import { card } from './card_state.js';
 import { codepage_label, is_sample, script_name, script_sample } from './codepage_list.js';
-import { draw_sample_text } from './draw.js';
+import { draw_sample_text, redraw_fonts } from './draw.js';
 import { say_work } from './editor.js';
 import { os64 } from './engine_api.js';
 import { read_font_file } from './font_input.js';
@@ -413,11 +413,12 @@ function watch_font_step() {
 	$('fill').addEventListener('change', import_font);
 	$('size').addEventListener('change', size_changed);
 	$('sample-text').addEventListener('input', draw_sample_text);
-	// In another language the code pages' names and the import's own
-	// messages are made again.
+	// In another language the code pages' names, everything drawn and
+	// the import's own messages are made again.
 	on_language(function () {
 		offered_list = null;
 		use_codepage($('slots').value);
+		redraw_fonts();
 		return font_step.file !== null ? import_font() : Promise.resolve();
 	});
 }

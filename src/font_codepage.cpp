@@ -47,6 +47,27 @@ const offered_codepage offered_codepages[] = {
 };
 const std::size_t offered_codepage_count = sizeof offered_codepages / sizeof offered_codepages[0];
 
+const char* script_title(const std::string& script)
+{
+	static const char* const titles[][2] = {
+		{"latin", N_("Latin: Western Europe")},
+		{"latin-central", N_("Latin: Central and Eastern Europe")},
+		{"latin-baltic", N_("Latin: Baltic and Nordic")},
+		{"latin-southern", N_("Latin: Turkish, Maltese and Esperanto")},
+		{"vietnamese", N_("Vietnamese")},
+		{"cyrillic", N_("Cyrillic")},
+		{"greek", N_("Greek")},
+		{"hebrew", N_("Hebrew")},
+		{"arabic", N_("Arabic")},
+		{"thai", N_("Thai")},
+		{"japanese", N_("Japanese")},
+	};
+	for (const auto& title : titles)
+		if (script == title[0])
+			return title[1];
+	return script.c_str();
+}
+
 // A name with case and punctuation taken out, so that "JIS_X0201",
 // "jis-x0201" and "jisx0201" are one name.
 static std::string name_key(const std::string& name)

@@ -139,10 +139,10 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 	return true;
 }
 
-// TRANSLATORS: "%s pixels" stands in the messages about glyphs too
-// large, as in "U+2502 │ is %s tall" and "reaches %s below the baseline".
 static std::string pixels(int n)
 {
+	// TRANSLATORS: "%s pixels" stands in the messages about glyphs too
+	// large, as in "U+2502 │ is %s tall" and "reaches %s below the baseline".
 	return format(tr_n("%s pixel", "%s pixels", (unsigned long)n), {number_text((unsigned)n)});
 }
 

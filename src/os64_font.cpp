@@ -172,21 +172,24 @@ static const char* const check_help[] = {
 	N_("Exit status: 0 when the checksums match, 1 when they do not or on an error.\n"),
 };
 
-// The code pages offered for --slots, a line for each script, as import's
-// help lists them.
+// The code pages offered for --slots, as import's help lists them: each
+// script's name, and under it its code pages, wrapped at 79 columns.
 static std::string offered_list()
 {
-	const std::size_t indent = 18;
+	const std::string indent(6, ' ');
 	std::string list;
 	std::string line;
 	for (std::size_t i = 0; i < offered_codepage_count; i++) {
 		const offered_codepage& page = offered_codepages[i];
 		bool new_script = i == 0 || std::strcmp(page.script, offered_codepages[i - 1].script) != 0;
-		if (new_script || line.size() + 2 + std::strlen(page.name) > 79) {
+		if (new_script) {
 			if (!line.empty())
-				list += line + (new_script ? "\n" : ",\n");
-			line = new_script ? "  " + std::string(page.script) + ":" : "";
-			line.append(indent - line.size(), ' ');
+				list += line + "\n";
+			list += "  " + tr(script_title(page.script)) + "\n";
+			line = indent;
+		} else if (line.size() + 2 + std::strlen(page.name) > 79) {
+			list += line + ",\n";
+			line = indent;
 		} else {
 			line += ", ";
 		}

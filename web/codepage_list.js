@@ -1,26 +1,12 @@
 // How the page lists the code pages offered for the menu's slots
-// (os64.offeredCodepages()): the name of each script, a description of
-// each code page, and a line of sample text in each script.  The names
-// and descriptions are in the language set; the samples are in their
-// scripts' own.
+// (os64.offeredCodepages(), which names their scripts): a description of
+// each code page, and a line of sample text in each script.  The
+// descriptions are in the language set; the samples are in their scripts'
+// own.
 import { format, tr } from './i18n.js';
 
 // Marks a message that is looked up where it is used.
 const N_ = message => message;
-
-const script_names = {
-	'latin': N_('Latin: Western Europe'),
-	'latin-central': N_('Latin: Central and Eastern Europe'),
-	'latin-baltic': N_('Latin: Baltic and Nordic'),
-	'latin-southern': N_('Latin: Turkish, Maltese and Esperanto'),
-	'vietnamese': N_('Vietnamese'),
-	'cyrillic': N_('Cyrillic'),
-	'greek': N_('Greek'),
-	'hebrew': N_('Hebrew'),
-	'arabic': N_('Arabic'),
-	'thai': N_('Thai'),
-	'japanese': N_('Japanese'),
-};
 
 const descriptions = {
 	'cp437': N_('DOS, United States: the built-in font\'s'),
@@ -83,9 +69,6 @@ const samples = {
 	'japanese': 'ｺﾝﾆﾁﾊ, ｾｶｲ! ABC 123',
 };
 
-function script_name(script) {
-	return script in script_names ? tr(script_names[script]) : script;
-}
 
 // "DOS, Russian (cp866)": a code page offered, as its list names it.
 function codepage_label(page) {
@@ -103,4 +86,4 @@ function is_sample(text) {
 	return Object.values(samples).includes(text);
 }
 
-export { script_name, codepage_label, script_sample, is_sample };
+export { codepage_label, script_sample, is_sample };

@@ -4,7 +4,7 @@
 // the sheet.  The font it makes becomes the work (font_work.js), which the
 // editor then changes.
 import { card } from './card_state.js';
-import { codepage_label, is_sample, script_name, script_sample } from './codepage_list.js';
+import { codepage_label, is_sample, script_sample } from './codepage_list.js';
 import { draw_sample_text, redraw_fonts } from './draw.js';
 import { say_work } from './editor.js';
 import { os64 } from './engine_api.js';
@@ -157,7 +157,8 @@ function list_codepages() {
 			const script = page.script;
 			group.dataset.script = script;
 			select.append(group);
-			show(group, () => script_name(script), 'label');
+			show(group, () => offered().find(listed => listed.script === script).scriptTitle,
+			     'label');
 		}
 		const option = document.createElement('option');
 		option.value = page.name;

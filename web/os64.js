@@ -1,14 +1,16 @@
 // window.os64: the engine's JavaScript API, which the page uses and tests
-// call, with the catalogs of the messages in every language.  Each function copies its bytes into the engine's memory, calls the
-// compiled C++ and copies the result out again, so callers only ever see
-// fresh Uint8Arrays and plain numbers.  README.md beside this file
-// documents the API.
+// call, with the catalogs of the messages in every language.  Each
+// function copies its bytes into the engine's memory, calls the compiled
+// C++ and copies the result out again, so callers only ever see fresh
+// Uint8Arrays and plain numbers.  README.md beside this file documents the
+// API.
 //
 // The build makes this module a script of its own near the top of the
-// page, after Emscripten's, which defines the factory os64_engine, and
-// before the scripts that carry the engine's WebAssembly, which hand it
-// to os64_engine_part as the browser reads them.  It imports nothing and
-// publishes the API as window.os64, which the page's modules
+// page, before the scripts that carry Emscripten's script, which defines
+// the factory os64_engine, and the engine's WebAssembly, both packed,
+// which hand them to os64_engine_script and os64_engine_part as the
+// browser reads them, and before the catalogs, which go to os64_catalogs.
+// It publishes the API as window.os64, which the page's modules
 // (engine_api.js) use as anyone else does.
 import { format, format_number, translate, translate_plural } from './messages_format.js';
 
@@ -284,16 +286,14 @@ function offeredCodepages() {
 	const block = engine._os64_offered_codepages();
 	const list = [];
 	let at = block;
-	for (;;) {
+	const next = function () {
 		const end = engine.HEAPU8.indexOf(0, at);
-		const name = new TextDecoder().decode(engine.HEAPU8.subarray(at, end));
-		if (name === '')
-			break;
-		const script_end = engine.HEAPU8.indexOf(0, end + 1);
-		list.push({ name: name,
-		            script: new TextDecoder().decode(engine.HEAPU8.subarray(end + 1, script_end)) });
-		at = script_end + 1;
-	}
+		const text = new TextDecoder().decode(engine.HEAPU8.subarray(at, end));
+		at = end + 1;
+		return text;
+	};
+	for (let name = next(); name !== ''; name = next())
+		list.push({ name: name, script: next(), scriptTitle: next() });
 	engine._free(block);
 	for (const page of list)
 		page.title = slots_codepage(page.name).title;
@@ -446,8 +446,31 @@ function compile_engine() {
 	});
 }
 
+// Runs Emscripten's script, which the page carries gzip-compressed in base
+// 85, once the script after this one hands it to os64_engine_script: it
+// defines the factory os64_engine.  A script element made here runs as
+// the page's own inline scripts do.
+function load_engine_script() {
+	return new Promise(function (resolve, reject) {
+		window.os64_engine_script = function (packed) {
+			delete window.os64_engine_script;
+			const stream = new Blob([from_base85(packed)]).stream()
+			        .pipeThrough(new DecompressionStream('gzip'));
+			new Response(stream).text().then(function (text) {
+				const script = document.createElement('script');
+				script.textContent = text;
+				document.head.append(script);
+				script.remove();
+				resolve();
+			}, reject);
+		};
+	});
+}
+
 // Resolves once the WebAssembly engine has been compiled and started.
-const ready = compile_engine().then(function (module) {
+const engine_script = typeof DecompressionStream === 'function' ? load_engine_script()
+                                                                 : Promise.resolve();
+const ready = Promise.all([compile_engine(), engine_script]).then(function ([module]) {
 	return new Promise(function (resolve, reject) {
 		os64_engine({
 			// The engine's messages, in the language set.

@@ -235,14 +235,16 @@ EMSCRIPTEN_KEEPALIVE char* os64_slots_codepage(const char* name, std::uint32_t* 
 	return messages_block({"", page.title});
 }
 
-// The code pages offered for the menu's slots, each as its name and its
-// script, in one block of messages that an empty one ends.
+// The code pages offered for the menu's slots, each as its name, its
+// script and the script's name in the language set, in one block of
+// messages that an empty one ends.
 EMSCRIPTEN_KEEPALIVE char* os64_offered_codepages()
 {
 	std::vector<std::string> list;
 	for (std::size_t i = 0; i < offered_codepage_count; i++) {
 		list.push_back(offered_codepages[i].name);
 		list.push_back(offered_codepages[i].script);
+		list.push_back(tr(script_title(offered_codepages[i].script)));
 	}
 	list.push_back("");
 	return messages_block(list);

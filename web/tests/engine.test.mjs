@@ -470,7 +470,9 @@ test('importFont knows every code page the page suggests, as os64-font import do
 test('every code page offered for the menu lays out fonts as os64-font import --slots does', async function () {
 	const offered = await page.evaluate(() => os64.offeredCodepages());
 	assert.ok(offered.length >= 40);
-	assert.deepEqual(offered.slice(0, 1), [{ name: 'cp437', script: 'latin', title: 'code page 437' }]);
+	assert.deepEqual(offered.slice(0, 1), [{ name: 'cp437', script: 'latin',
+	                                         scriptTitle: 'Latin: Western Europe',
+	                                         title: 'code page 437' }]);
 	const misaki = fs.readFileSync(ttf + 'misaki/misaki_gothic.ttf');
 	for (const { name } of offered) {
 		for (const [file, bytes] of [['lat0-08.psf.gz', lat0], ['misaki_gothic.ttf', misaki]]) {

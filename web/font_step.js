@@ -138,12 +138,16 @@ function show_suggestion(suggestion) {
 
 // ---- The code page of the menu's slots ---------------------------------------
 
-// The code pages offered, as the engine lists them, once it is ready.
+// The code pages offered, as the engine lists them in the language set,
+// asked again when the language changes.
 let offered_list = null;
+let offered_language = null;
 
 function offered() {
-	if (offered_list === null)
+	if (offered_list === null || offered_language !== os64.language()) {
 		offered_list = os64.offeredCodepages();
+		offered_language = os64.language();
+	}
 	return offered_list;
 }
 
@@ -163,7 +167,8 @@ function list_codepages() {
 		const option = document.createElement('option');
 		option.value = page.name;
 		group.append(option);
-		show(option, () => codepage_label(page));
+		const name = page.name;
+		show(option, () => codepage_label(offered().find(listed => listed.name === name)));
 	}
 	select.value = 'cp437';
 }
@@ -417,7 +422,6 @@ function watch_font_step() {
 	// In another language the code pages' names, everything drawn and
 	// the import's own messages are made again.
 	on_language(function () {
-		offered_list = null;
 		use_codepage($('slots').value);
 		redraw_fonts();
 		return font_step.file !== null ? import_font() : Promise.resolve();

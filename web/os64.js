@@ -351,8 +351,7 @@ function languages() {
 async function unpack_catalogs() {
 	if (catalogs.unpacked !== null)
 		return catalogs.unpacked;
-	const stream = new Blob([from_base85(catalogs.packed)]).stream()
-	        .pipeThrough(new DecompressionStream('gzip'));
+	const stream = unpacked(from_base85(catalogs.packed));
 	const all = JSON.parse(await new Response(stream).text());
 	catalogs.unpacked = {};
 	for (const [tag, entry] of Object.entries(all.languages)) {
@@ -416,6 +415,18 @@ function from_base85(text) {
 	return bytes;
 }
 
+// The stream of what the gzip data bytes unpack to.  The bytes go to the
+// unpacking stream at once rather than through a Blob, whose stream the
+// browser may read in another process and hand over late, while it is
+// busy reading the page.
+function unpacked(bytes) {
+	const unpack = new DecompressionStream('gzip');
+	const writer = unpack.writable.getWriter();
+	writer.write(bytes).catch(() => {});
+	writer.close().catch(() => {});
+	return unpack.readable;
+}
+
 // Compiles the engine's WebAssembly, which the page carries
 // gzip-compressed in base 85, in parts: the scripts after this one hand
 // them to os64_engine_part as the browser reads the page, the last with
@@ -454,9 +465,7 @@ function load_engine_script() {
 	return new Promise(function (resolve, reject) {
 		window.os64_engine_script = function (packed) {
 			delete window.os64_engine_script;
-			const stream = new Blob([from_base85(packed)]).stream()
-			        .pipeThrough(new DecompressionStream('gzip'));
-			new Response(stream).text().then(function (text) {
+			new Response(unpacked(from_base85(packed))).text().then(function (text) {
 				const script = document.createElement('script');
 				script.textContent = text;
 				document.head.append(script);

@@ -3,6 +3,7 @@
 // compiles this file as it is.
 #include "boot_checksum.h"
 
+#include "messages.h"
 #include "platform.h"
 
 #include <cerrno>
@@ -99,12 +100,13 @@ std::string boot_checksum_size_problem(std::uint64_t size)
 {
 	if (boot_checksum_size_ok(size))
 		return "";
-	std::string what = "cannot compute the boot checksum: OS64.v64 has " +
-	                   std::to_string(size) + " bytes";
 	if (size < boot_region_start)
-		return what + ", fewer than the 4096 bytes of its header";
-	return what + "; an image shorter than 1052672 bytes must be a whole number of 4-byte "
-	              "words";
+		return format(tr("cannot compute the boot checksum: OS64.v64 has %s bytes, fewer than "
+		                 "the 4096 bytes of its header"),
+		              {number_text(size)});
+	return format(tr("cannot compute the boot checksum: OS64.v64 has %s bytes; an image "
+	                 "shorter than 1052672 bytes must be a whole number of 4-byte words"),
+	              {number_text(size)});
 }
 
 bool boot_checksum_of_image(const std::uint8_t* image, std::uint64_t size,

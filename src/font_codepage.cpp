@@ -1,6 +1,7 @@
 // Code pages, code page 437's graphic characters, the code pages offered
 // for the menu, and UTF-8.
 #include "font_codepage.h"
+#include "messages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -46,6 +47,27 @@ const offered_codepage offered_codepages[] = {
 };
 const std::size_t offered_codepage_count = sizeof offered_codepages / sizeof offered_codepages[0];
 
+const char* script_title(const std::string& script)
+{
+	static const char* const titles[][2] = {
+		{"latin", N_("Latin: Western Europe")},
+		{"latin-central", N_("Latin: Central and Eastern Europe")},
+		{"latin-baltic", N_("Latin: Baltic and Nordic")},
+		{"latin-southern", N_("Latin: Turkish, Maltese and Esperanto")},
+		{"vietnamese", N_("Vietnamese")},
+		{"cyrillic", N_("Cyrillic")},
+		{"greek", N_("Greek")},
+		{"hebrew", N_("Hebrew")},
+		{"arabic", N_("Arabic")},
+		{"thai", N_("Thai")},
+		{"japanese", N_("Japanese")},
+	};
+	for (const auto& title : titles)
+		if (script == title[0])
+			return title[1];
+	return script.c_str();
+}
+
 // A name with case and punctuation taken out, so that "JIS_X0201",
 // "jis-x0201" and "jisx0201" are one name.
 static std::string name_key(const std::string& name)
@@ -86,7 +108,7 @@ bool cp437_characters(codepage_chars chars, std::string* error)
 {
 	if (codepage_characters("CP437", chars, error))
 		return true;
-	*error = "this system's iconv lacks code page 437: " + *error;
+	*error = format(tr("this system's iconv lacks code page 437: %s"), {*error});
 	return false;
 }
 
@@ -120,9 +142,11 @@ std::string codepage_title(const std::string& name)
 	bool numeric = !number.empty() &&
 	               number.find_first_not_of("0123456789") == std::string::npos;
 	if (numeric && (prefix == "cp" || prefix == "ibm" || prefix == "windows" || prefix.empty()))
-		return "code page " + number;
+		// TRANSLATORS: how the messages name a code page, as in "67 of
+		// the 255 characters of %s" and "%s has no slot for", "not in %s".
+		return format(tr("code page %s"), {number});
 	if (key.rfind("iso8859", 0) == 0 && key.size() > 7)
-		return "ISO 8859-" + key.substr(7);
+		return format(tr("ISO 8859-%s"), {key.substr(7)});
 	if (key == "koi8r" || key == "koi8u")
 		return std::string("KOI8-") + (char)std::toupper((unsigned char)key[4]);
 	if (key == "jisx0201")

@@ -72,6 +72,10 @@ struct offered_codepage {
 extern const offered_codepage offered_codepages[];
 extern const std::size_t offered_codepage_count;
 
+// The name of a script of the code pages offered, in English, to be
+// translated where it is shown: "Latin: Western Europe", "Cyrillic".
+const char* script_title(const std::string& script);
+
 // Of the code pages offered, the one whose characters the font, which has
 // the characters font_chars (sorted), has the largest share of, the one
 // with more of them first where two have the same share.  Returns its name

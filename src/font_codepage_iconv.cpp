@@ -2,6 +2,7 @@
 // engine has no iconv and links a table of its own instead
 // (web/engine/codepage_table.cpp).
 #include "font_codepage.h"
+#include "messages.h"
 
 #include <cerrno>
 #include <iconv.h>
@@ -34,7 +35,8 @@ bool converter_characters(const std::string& name, codepage_chars chars, std::st
 {
 	iconv_t cd = iconv_open("UTF-32BE", name.c_str());
 	if (cd == (iconv_t)-1) {
-		*error = "unknown code page '" + name + "' (the names 'iconv -l' lists can be used)";
+		*error = format(tr("unknown code page '%s' (the names 'iconv -l' lists can be used)"),
+		                {name});
 		return false;
 	}
 	bool single_byte = true;
@@ -46,7 +48,7 @@ bool converter_characters(const std::string& name, codepage_chars chars, std::st
 	}
 	iconv_close(cd);
 	if (!single_byte) {
-		*error = "'" + name + "' is not a single-byte code page";
+		*error = format(tr("'%s' is not a single-byte code page"), {name});
 		return false;
 	}
 	return true;

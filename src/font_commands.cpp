@@ -11,6 +11,7 @@
 #include "font_sheet.h"
 #include "font_table.h"
 #include "image_check.h"
+#include "messages.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ void report_error(const std::string& message)
 
 static void report_warning(const std::string& message)
 {
-	report_error("warning: " + message);
+	report_error(format(tr("warning: %s"), {message}));
 }
 
 // Opens a regular file for reading.  Reports and returns false on failure.
@@ -39,7 +40,7 @@ static bool open_input(const char* path, std::FILE** stream, std::uint64_t* size
 {
 	int error = open_regular_file(path, false, stream, size);
 	if (error != 0) {
-		report_error(std::string("cannot open ") + path + ": " + platform_error_text(error));
+		report_error(format(tr("cannot open %s: %s"), {path, platform_error_text(error)}));
 		return false;
 	}
 	return true;
@@ -49,15 +50,15 @@ static bool read_input(const char* path, std::FILE* stream, std::uint64_t size, 
 {
 	int error = read_and_close(stream, size, data);
 	if (error != 0) {
-		report_error(std::string("cannot read ") + path + ": " + platform_error_text(error));
+		report_error(format(tr("cannot read %s: %s"), {path, platform_error_text(error)}));
 		return false;
 	}
 	return true;
 }
 
-// Reads a whole input file of at most max_size bytes; what names what the
-// file is meant to be, for the message about a file too large.
-static bool read_whole_input(const char* path, std::uint64_t max_size, const char* what,
+// Reads a whole input file of at most max_size bytes; too_large is the
+// message about a file too large, with the path, the size and max_size.
+static bool read_whole_input(const char* path, std::uint64_t max_size, const char* too_large,
                              byte_buffer* data)
 {
 	std::FILE* stream = nullptr;
@@ -66,8 +67,7 @@ static bool read_whole_input(const char* path, std::uint64_t max_size, const cha
 		return false;
 	if (size > max_size) {
 		std::fclose(stream);
-		report_error(std::string(path) + ": " + std::to_string(size) + " bytes, more than " +
-		             std::to_string(max_size) + " for " + what);
+		report_error(format(tr(too_large), {path, number_text(size), number_text(max_size)}));
 		return false;
 	}
 	return read_input(path, stream, size, data);
@@ -82,8 +82,9 @@ static bool read_font_table(const char* path, byte_buffer* table)
 		return false;
 	if (size != font_table_size) {
 		std::fclose(stream);
-		report_error(std::string(path) + ": " + std::to_string(size) +
-		             " bytes, but a font table has exactly 2048 (256 glyphs of 8 bytes)");
+		report_error(format(tr("%s: %s bytes, but a font table has exactly 2048 (256 glyphs of "
+		                       "8 bytes)"),
+		                    {path, number_text(size)}));
 		return false;
 	}
 	return read_input(path, stream, size, table);
@@ -93,11 +94,11 @@ static bool write_output(const char* path, const byte_buffer& data, bool force)
 {
 	int error = write_output_file(path, data, force);
 	if (error == EEXIST && !force) {
-		report_error(std::string(path) + " already exists; use --force to replace it");
+		report_error(format(tr("%s already exists; use --force to replace it"), {path}));
 		return false;
 	}
 	if (error != 0) {
-		report_error(std::string("cannot write ") + path + ": " + platform_error_text(error));
+		report_error(format(tr("cannot write %s: %s"), {path, platform_error_text(error)}));
 		return false;
 	}
 	return true;
@@ -109,7 +110,7 @@ static bool slots_option(const char* name, slots_codepage* slots)
 	std::string error;
 	if (menu_codepage(name != nullptr ? name : "", slots, &error))
 		return true;
-	report_error(name != nullptr ? "--slots: " + error : error);
+	report_error(name != nullptr ? format(tr("--slots: %s"), {error}) : error);
 	return false;
 }
 
@@ -119,7 +120,8 @@ int import_command(const char* input, const char* output, const import_request& 
 	if (!slots_option(request.slots, &slots))
 		return 1;
 	byte_buffer data;
-	if (!read_whole_input(input, max_import_size, "a font or a glyph sheet", &data))
+	if (!read_whole_input(input, max_import_size,
+	                      N_("%s: %s bytes, more than %s for a font or a glyph sheet"), &data))
 		return 1;
 	byte_buffer fill;
 	if (request.fill != nullptr && !read_font_table(request.fill, &fill))
@@ -132,13 +134,14 @@ int import_command(const char* input, const char* output, const import_request& 
 	import_result font;
 	std::string error;
 	if (!import_font(data, options, &font, &error)) {
-		report_error(std::string(input) + ": " + error);
+		report_error(format(tr("%s: %s"), {input, error}));
 		return 1;
 	}
 	if (!write_output(output, font.table, request.force))
 		return 1;
-	std::printf("%s: %s\nwrote %s (2048 bytes)\n", input, describe_import(font).c_str(),
-	            output);
+	std::fputs(format(tr("%s: %s\nwrote %s (2048 bytes)\n"),
+	                  {input, describe_import(font), output}).c_str(),
+	           stdout);
 	if (!font.missing.empty())
 		report_warning(missing_warning(input, font, request.fill));
 	if (!font.left_out.empty())
@@ -160,8 +163,11 @@ int export_command(const char* font, const char* output, unsigned scale, bool gr
 	if (!write_output(output, png, force))
 		return 1;
 	unsigned size = sheet_size * scale + (grid ? sheet_grid_extra : 0);
-	std::printf("wrote %s (%ux%u pixels, scale %u%s)\n", output, size, size, scale,
-	            grid ? ", with grid lines" : "");
+	std::fputs(format(grid ? tr("wrote %s (%sx%s pixels, scale %s, with grid lines)\n")
+	                       : tr("wrote %s (%sx%s pixels, scale %s)\n"),
+	                  {output, number_text(size), number_text(size), number_text(scale)})
+	                   .c_str(),
+	           stdout);
 	return 0;
 }
 
@@ -176,16 +182,14 @@ static void report_unknown_characters(const std::vector<std::uint32_t>& unknown,
 		    unknown.begin() + (std::ptrdiff_t)i)
 			continue;
 		list += list.empty() ? "" : ", ";
-		list += unknown[i] == invalid_utf8 ? std::string("bytes that are not UTF-8")
+		list += unknown[i] == invalid_utf8 ? tr("bytes that are not UTF-8")
 		                                   : describe_character(unknown[i]);
 	}
-	bool one = unknown.size() == 1;
-	report_warning(std::to_string(unknown.size()) +
-	               (one ? " character of the text is not in " + title +
-	                              " and is drawn as a box: "
-	                    : " characters of the text are not in " + title +
-	                              " and are drawn as boxes: ") +
-	               list);
+	report_warning(format(tr_n("%s character of the text is not in %s and is drawn as a box: %s",
+	                           "%s characters of the text are not in %s and are drawn as "
+	                           "boxes: %s",
+	                           unknown.size()),
+	                      {number_text(unknown.size()), title, list}));
 }
 
 int show_command(const char* font, const std::string* text, unsigned columns,
@@ -215,19 +219,23 @@ int show_command(const char* font, const std::string* text, unsigned columns,
 int extract_command(const char* image_path, const char* output, bool force)
 {
 	byte_buffer image;
-	if (!read_whole_input(image_path, max_image_size, "an image", &image))
+	if (!read_whole_input(image_path, max_image_size, N_("%s: %s bytes, more than %s for an image"),
+	                      &image))
 		return 1;
 	std::uint32_t offset = 0;
 	std::string problem = find_builtin_font(image.data(), image.size(), &offset);
 	if (!problem.empty()) {
-		report_error(std::string(image_path) + ": " + problem);
+		report_error(format(tr("%s: %s"), {image_path, problem}));
 		return 1;
 	}
 	byte_buffer table(image.begin() + offset, image.begin() + offset + font_table_size);
 	if (!write_output(output, table, force))
 		return 1;
-	std::printf("%s: built-in font at 0x%x\nwrote %s (2048 bytes)\n", image_path,
-	            (unsigned)offset, output);
+	char at[16];
+	std::snprintf(at, sizeof at, "0x%x", (unsigned)offset);
+	std::fputs(format(tr("%s: built-in font at %s\nwrote %s (2048 bytes)\n"),
+	                  {image_path, at, output}).c_str(),
+	           stdout);
 	return 0;
 }
 
@@ -256,15 +264,14 @@ int check_command(const char* image_path)
 	int error = read_exactly(image, header, header_length);
 	if (error != 0) {
 		std::fclose(image);
-		report_error(std::string("cannot read ") + image_path + ": " +
-		             platform_error_text(error));
+		report_error(format(tr("cannot read %s: %s"), {image_path, platform_error_text(error)}));
 		return 1;
 	}
 
 	// In another byte order every word of the image stands elsewhere, so a
 	// checksum computed over it would say nothing: name the order instead.
 	std::string explanation = byte_order_explanation(
-	        image_path, detect_byte_order(header, header_length), "to be checked");
+	        image_path, detect_byte_order(header, header_length), purpose::checked);
 	if (!explanation.empty()) {
 		std::fclose(image);
 		report_error(explanation);
@@ -274,7 +281,7 @@ int check_command(const char* image_path)
 	std::string problem = check_size_problem(size);
 	if (!problem.empty()) {
 		std::fclose(image);
-		report_error(std::string(image_path) + ": " + problem);
+		report_error(format(tr("%s: %s"), {image_path, problem}));
 		return 1;
 	}
 
@@ -286,28 +293,34 @@ int check_command(const char* image_path)
 	error = compute_boot_checksum(image, file_left, &word_1, &word_2);
 	std::fclose(image);
 	if (error != 0) {
-		report_error(std::string("cannot read ") + image_path + ": " +
-		             platform_error_text(error));
+		report_error(format(tr("cannot read %s: %s"), {image_path, platform_error_text(error)}));
 		return 1;
 	}
 
 	image_check check;
 	check_header(header, word_1, word_2, &check);
 
-	std::printf("stored checksum:   %s\n", checksum_text(check.stored_1, check.stored_2).c_str());
-	std::printf("computed checksum: %s\n",
-	            checksum_text(check.computed_1, check.computed_2).c_str());
+	// TRANSLATORS: the three labels of the checksums and the CRC are as
+	// wide as one another, so that their values line up.
+	std::string lines = format(tr("stored checksum:   %s\ncomputed checksum: %s\n"),
+	                           {checksum_text(check.stored_1, check.stored_2),
+	                            checksum_text(check.computed_1, check.computed_2)});
 	if (check.matches)
-		std::puts("checksum matches");
+		lines += tr("checksum matches\n");
 	else if (check.stored_1 == 0 && check.stored_2 == 0)
-		std::puts("checksum missing: the header holds zeros where it belongs");
+		lines += tr("checksum missing: the header holds zeros where it belongs\n");
 	else
-		std::puts("checksum does not match");
-	std::printf("boot code CRC-32:  %08X, %s\n", (unsigned)check.boot_code_crc,
-	            check.is_6102 ? "the 6102 boot code" : "not the 6102 boot code (90BB6CB5)");
+		lines += tr("checksum does not match\n");
+	char crc[16];
+	std::snprintf(crc, sizeof crc, "%08X", (unsigned)check.boot_code_crc);
+	lines += format(check.is_6102 ? tr("boot code CRC-32:  %s, the 6102 boot code\n")
+	                              : tr("boot code CRC-32:  %s, not the 6102 boot code "
+	                                   "(90BB6CB5)\n"),
+	                {crc});
+	std::fputs(lines.c_str(), stdout);
 	if (!check.is_6102)
-		report_warning(std::string(image_path) +
-		               ": the boot code is not the 6102 one, and the boot checksum "
-		               "computed here is only valid for that one");
+		report_warning(format(tr("%s: the boot code is not the 6102 one, and the boot "
+		                         "checksum computed here is only valid for that one"),
+		                      {image_path}));
 	return check.matches ? 0 : 1;
 }

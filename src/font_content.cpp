@@ -3,6 +3,7 @@
 
 #include "font_freetype.h"
 #include "font_psf.h"
+#include "messages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -44,12 +45,14 @@ static bool import_freetype_font(const byte_buffer& data, const import_options& 
 		for (int size : {read - distance, read + distance}) {
 			if (size >= 1 && size <= (int)freetype_max_size &&
 			    fits_at(data, (unsigned)size, wanted, options)) {
-				*error += "; try --size " + std::to_string(size);
+				*error = format(tr("%s; try --size %s"), {*error, number_text((unsigned)size)});
+				result->fits_size = (unsigned)size;
 				return false;
 			}
 		}
 	}
-	*error += "; no --size from 1 to " + std::to_string(freetype_max_size) + " fits";
+	*error = format(tr("%s; no --size from 1 to %s fits"),
+	                {*error, number_text(freetype_max_size)});
 	return false;
 }
 
@@ -58,7 +61,7 @@ bool import_font_content(const byte_buffer& content, bool gzip, const import_opt
 {
 	result->gzip = gzip;
 	if (content.empty()) {
-		*error = gzip ? "gzip file that holds nothing" : "empty file";
+		*error = gzip ? tr("gzip file that holds nothing") : tr("empty file");
 		return false;
 	}
 	bool recognised = false;
@@ -78,8 +81,9 @@ bool import_font_content(const byte_buffer& content, bool gzip, const import_opt
 	for (std::size_t i = 0; i < content.size() && i < 4; i++)
 		std::snprintf(start + std::strlen(start), sizeof start - std::strlen(start),
 		              i == 0 ? "%02X" : " %02X", content[i]);
-	*error = std::string("not a font os64-font reads (it starts with ") + start +
-	         "): it reads PSF, BDF, PCF, OpenType, TrueType and Windows FON and FNT fonts, "
-	         "PNG glyph sheets and raw font tables of 2048 bytes";
+	*error = format(tr("not a font os64-font reads (it starts with %s): it reads PSF, BDF, PCF, "
+	                   "OpenType, TrueType and Windows FON and FNT fonts, PNG glyph sheets and "
+	                   "raw font tables of 2048 bytes"),
+	                {start});
 	return false;
 }

@@ -4,6 +4,7 @@
 
 #include "font_content.h"
 #include "font_png.h"
+#include "messages.h"
 
 #include <zlib.h>
 
@@ -21,7 +22,7 @@ bool gunzip(const byte_buffer& data, std::size_t max_size, byte_buffer* out, std
 	std::memset(&z, 0, sizeof z);
 	// 16 added to the window bits asks for a gzip header and trailer.
 	if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) {
-		*error = "cannot start gzip decompression";
+		*error = tr("cannot start gzip decompression");
 		return false;
 	}
 	out->clear();
@@ -36,8 +37,8 @@ bool gunzip(const byte_buffer& data, std::size_t max_size, byte_buffer* out, std
 		std::size_t produced = sizeof chunk - z.avail_out;
 		if (out->size() + produced > max_size) {
 			inflateEnd(&z);
-			*error = "gzip data that decompresses to more than " + std::to_string(max_size) +
-			         " bytes";
+			*error = format(tr("gzip data that decompresses to more than %s bytes"),
+			                {number_text(max_size)});
 			return false;
 		}
 		out->insert(out->end(), chunk, chunk + produced);
@@ -45,14 +46,16 @@ bool gunzip(const byte_buffer& data, std::size_t max_size, byte_buffer* out, std
 		// needs more input: the data ended before the compressed stream.
 		if (status == Z_BUF_ERROR) {
 			inflateEnd(&z);
-			*error = "truncated gzip data";
+			*error = tr("truncated gzip data");
 			return false;
 		}
 	}
 	std::string message = z.msg != nullptr ? z.msg : "";
 	inflateEnd(&z);
 	if (status != Z_STREAM_END) {
-		*error = "damaged gzip data" + (message.empty() ? std::string() : ": " + message);
+		// zlib's own reason stays in its English.
+		*error = message.empty() ? tr("damaged gzip data")
+		                         : format(tr("damaged gzip data: %s"), {message});
 		return false;
 	}
 	return true;

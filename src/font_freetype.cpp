@@ -2,6 +2,7 @@
 #include "font_freetype.h"
 
 #include "font_codepage.h"
+#include "messages.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -50,17 +51,20 @@ static const char* windows_charset_codepage(unsigned charset)
 // What the face is, in the words of the messages.
 static std::string face_kind(FT_Face face, const byte_buffer& data)
 {
-	std::string format = FT_Get_Font_Format(face) != nullptr ? FT_Get_Font_Format(face) : "";
-	if (format == "Windows FNT")
-		return data.size() >= 2 && data[0] == 'M' && data[1] == 'Z' ? "Windows FON font"
-		                                                           : "Windows FNT font";
-	if (format == "PCF" || format == "BDF")
-		return format + " font";
+	std::string name = FT_Get_Font_Format(face) != nullptr ? FT_Get_Font_Format(face) : "";
+	if (name == "Windows FNT")
+		return data.size() >= 2 && data[0] == 'M' && data[1] == 'Z' ? tr("Windows FON font")
+		                                                           : tr("Windows FNT font");
+	// TRANSLATORS: %s is the name of a font format, such as PCF or TrueType.
+	if (name == "PCF" || name == "BDF")
+		return format(tr("%s font"), {name});
 	if (FT_IS_SFNT(face) && !FT_IS_SCALABLE(face))
-		return "OpenType bitmap font";
-	if (format == "CFF")
-		return "OpenType font";
-	return (format.empty() ? std::string("unknown") : format) + " font";
+		return tr("OpenType bitmap font");
+	if (name == "CFF")
+		return tr("OpenType font");
+	if (name.empty())
+		return tr("unknown font");
+	return format(tr("%s font"), {name});
 }
 
 static unsigned round_pixels(FT_Pos value)
@@ -112,15 +116,15 @@ static bool choose_size(FT_Library library, const byte_buffer& data, FT_Long fac
 		return true;
 	}
 	if (strikes.empty()) {
-		*error = kind + " with neither bitmaps nor outlines";
+		*error = format(tr("%s with neither bitmaps nor outlines"), {kind});
 		return false;
 	}
-	std::string sizes;
-	for (std::size_t i = 0; i < strikes.size(); i++)
-		sizes += (i == 0 ? "" : i + 1 == strikes.size() ? " and " : ", ") +
-		         std::to_string(strikes[i].size);
-	*error = kind + " with glyphs of " + sizes + " pixels only, not " + std::to_string(size) +
-	         "; choose one with --size";
+	std::string sizes = number_text(strikes[0].size);
+	for (std::size_t i = 1; i < strikes.size(); i++)
+		sizes = format(i + 1 == strikes.size() ? tr("%s and %s") : tr("%s, %s"),
+		               {sizes, number_text(strikes[i].size)});
+	*error = format(tr("%s with glyphs of %s pixels only, not %s; choose one with --size"),
+	                {kind, sizes, number_text(size)});
 	return false;
 }
 
@@ -132,7 +136,7 @@ static bool take_glyph(FT_Library library, FT_GlyphSlot slot, glyph_bitmap* glyp
 {
 	const FT_Bitmap* bitmap = &slot->bitmap;
 	if (bitmap->pixel_mode == FT_PIXEL_MODE_BGRA) {
-		*error = "the font's glyphs are colour pictures, which a font table cannot hold";
+		*error = tr("the font's glyphs are colour pictures, which a font table cannot hold");
 		return false;
 	}
 	glyph->left = slot->bitmap_left;
@@ -151,7 +155,7 @@ static bool take_glyph(FT_Library library, FT_GlyphSlot slot, glyph_bitmap* glyp
 	unsigned levels = 2;
 	if (!mono) {
 		if (FT_Bitmap_Convert(library, bitmap, &grey, 1) != 0) {
-			*error = "FreeType could not convert a glyph's bitmap";
+			*error = tr("FreeType could not convert a glyph's bitmap");
 			return false;
 		}
 		bitmap = &grey;
@@ -179,7 +183,8 @@ static void choose_character_map(FT_Face face, glyph_source* source)
 {
 	if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) {
 		source->unicode = true;
-		source->character_map = "its Unicode character map";
+		// TRANSLATORS: as "its Unicode table", in "placed by %s".
+		source->character_map = tr("its Unicode character map");
 		return;
 	}
 	const char* registry = nullptr;
@@ -202,7 +207,7 @@ static bool read_face(FT_Library library, FT_Face face, const font_size_choice& 
 	FT_Error failed = choice.strike >= 0 ? FT_Select_Size(face, choice.strike)
 	                                     : FT_Set_Pixel_Sizes(face, 0, choice.size);
 	if (failed != 0) {
-		*error = "FreeType could not set the size " + std::to_string(choice.size);
+		*error = format(tr("FreeType could not set the size %s"), {number_text(choice.size)});
 		return false;
 	}
 	source->glyph_count = (unsigned)face->num_glyphs;
@@ -268,13 +273,13 @@ bool read_freetype_font(const byte_buffer& data, unsigned size, const codepage_c
 	*recognised = false;
 	FT_Library library = nullptr;
 	if (FT_Init_FreeType(&library) != 0) {
-		*error = "FreeType could not be started";
+		*error = tr("FreeType could not be started");
 		return false;
 	}
 	FT_Face face = nullptr;
 	bool ok = false;
 	if (FT_New_Memory_Face(library, data.data(), (FT_Long)data.size(), -1, &face) != 0) {
-		*error = "not a font FreeType reads";
+		*error = tr("not a font FreeType reads");
 	} else {
 		*recognised = true;
 		FT_Long faces = face->num_faces;

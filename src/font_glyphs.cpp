@@ -3,6 +3,7 @@
 #include "font_glyphs.h"
 
 #include "font_codepage.h"
+#include "messages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,8 +42,8 @@ glyph_source table_source(const std::uint8_t* table, const std::string& kind)
 
 std::string glyph_size_error(unsigned width, unsigned height)
 {
-	return "the glyphs are " + std::to_string(width) + "\u00D7" + std::to_string(height) +
-	       " pixels; the table holds 8\u00D78";
+	return format(tr("the glyphs are %s×%s pixels; the table holds 8×8"),
+	              {number_text(width), number_text(height)});
 }
 
 // Whether a character of a font counts among those it brings to the menu:
@@ -53,10 +54,10 @@ static bool is_font_character(std::uint32_t c)
 }
 
 // Finds the glyph of every slot of the menu's code page menu.  *layout says
-// how, ending in into; *font_chars gets the characters the font has, in
-// order, where it says which ones it has.
+// how, and into which code page when into is set; *font_chars gets the
+// characters the font has, in order, where it says which ones it has.
 static bool assign_slots(const glyph_source& source, const table_options& options,
-                         const slots_codepage& menu, const std::string& into,
+                         const slots_codepage& menu, bool into,
                          int glyph_of_slot[256], std::string* layout,
                          std::vector<std::uint32_t>* font_chars, std::string* error)
 {
@@ -64,9 +65,9 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 	font_chars->clear();
 	if (source.unicode) {
 		if (!options.codepage.empty()) {
-			*error = "--codepage is for fonts that do not say which character each glyph "
-			         "is, and this " + source.kind + " names them in " +
-			         source.character_map;
+			*error = format(tr("--codepage is for fonts that do not say which character "
+			                   "each glyph is, and this %s names them in %s"),
+			                {source.kind, source.character_map});
 			return false;
 		}
 		std::map<std::uint32_t, unsigned> glyph_of;
@@ -82,7 +83,8 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 			font_chars->push_back(code.first);
 		font_chars->insert(font_chars->end(), source.characters.begin(),
 		                   source.characters.end());
-		*layout = "placed by " + source.character_map + into;
+		*layout = into ? format(tr("placed by %s into %s"), {source.character_map, menu.title})
+		               : format(tr("placed by %s"), {source.character_map});
 	} else {
 		// A font of slots keeps its order unless a code page says what its
 		// slots hold: the one it names itself, if the converter knows it,
@@ -95,9 +97,10 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 			name = source.encoding;
 		if (!options.codepage.empty()) {
 			if (!name.empty()) {
-				*error = "--codepage is for fonts that do not say which character each "
-				         "glyph is, and this " + source.kind +
-				         " says its glyphs are in code page " + name;
+				*error = format(tr("--codepage is for fonts that do not say which character "
+				                   "each glyph is, and this %s says its glyphs are in code "
+				                   "page %s"),
+				                {source.kind, name});
 				return false;
 			}
 			if (!codepage_characters(options.codepage, chars, error))
@@ -116,12 +119,17 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 			if (slot >= 0 && glyph_of_slot[slot] < 0)
 				glyph_of_slot[slot] = (int)code.second;
 		}
-		if (remap)
-			*layout = "remapped from code page " + name + into;
+		if (remap && into)
+			*layout = format(tr("remapped from code page %s into %s"), {name, menu.title});
+		else if (remap)
+			*layout = format(tr("remapped from code page %s"), {name});
 		else if (!source.encoding.empty())
-			*layout = "in slot order, as iconv knows no code page " + source.encoding;
+			*layout = format(tr("in slot order, as iconv knows no code page %s"),
+			                 {source.encoding});
 		else
-			*layout = "in slot order";
+			// TRANSLATORS: the ways glyphs find their slots end the line
+			// import prints, after "PSF1 font, 256 glyphs of 8x8, ".
+			*layout = tr("in slot order");
 	}
 	font_chars->erase(std::remove_if(font_chars->begin(), font_chars->end(),
 	                                 [](std::uint32_t c) { return !is_font_character(c); }),
@@ -133,7 +141,9 @@ static bool assign_slots(const glyph_source& source, const table_options& option
 
 static std::string pixels(int n)
 {
-	return std::to_string(n) + (n == 1 ? " pixel" : " pixels");
+	// TRANSLATORS: "%s pixels" stands in the messages about glyphs too
+	// large, as in "U+2502 │ is %s tall" and "reaches %s below the baseline".
+	return format(tr_n("%s pixel", "%s pixels", (unsigned long)n), {number_text((unsigned)n)});
 }
 
 // Names the characters that make the glyphs too large for the table: on
@@ -178,29 +188,30 @@ static std::string name_too_large(const glyph_source& source, const int glyph_of
 	std::vector<std::string> parts;
 	if (right - left > (int)font_cell) {
 		if (most_wide > (int)font_cell)
-			parts.push_back(name(widest) + " is " + pixels(most_wide) + " wide");
+			parts.push_back(format(tr("%s is %s wide"), {name(widest), pixels(most_wide)}));
 		else
-			parts.push_back(name(leftmost) + " reaches " + pixels(-left) +
-			                " left of the pen and " + name(rightmost) + " " + pixels(right) +
-			                " right of it");
+			parts.push_back(format(tr("%s reaches %s left of the pen and %s %s right of it"),
+			                       {name(leftmost), pixels(-left), name(rightmost),
+			                        pixels(right)}));
 	}
 	if (top + bottom > (int)font_cell) {
 		if (most_tall > (int)font_cell)
-			parts.push_back(name(tallest) + " is " + pixels(most_tall) + " tall");
+			parts.push_back(format(tr("%s is %s tall"), {name(tallest), pixels(most_tall)}));
 		else if (glyph(highest).top < top)
-			parts.push_back("the font's ascent is " + pixels(top) + " and " + name(lowest) +
-			                " reaches " + pixels(bottom) + " below the baseline");
+			parts.push_back(format(tr("the font's ascent is %s and %s reaches %s below the "
+			                          "baseline"),
+			                       {pixels(top), name(lowest), pixels(bottom)}));
 		else if (below(lowest) < bottom)
-			parts.push_back(name(highest) + " reaches " + pixels(top) +
-			                " above the baseline and the font's descent is " + pixels(bottom));
+			parts.push_back(format(tr("%s reaches %s above the baseline and the font's "
+			                          "descent is %s"),
+			                       {name(highest), pixels(top), pixels(bottom)}));
 		else
-			parts.push_back(name(highest) + " reaches " + pixels(top) +
-			                " above the baseline and " + name(lowest) + " " + pixels(bottom) +
-			                " below it");
+			parts.push_back(format(tr("%s reaches %s above the baseline and %s %s below it"),
+			                       {name(highest), pixels(top), name(lowest), pixels(bottom)}));
 	}
 	std::string text;
 	for (const std::string& part : parts)
-		text += (text.empty() ? "" : "; ") + part;
+		text = text.empty() ? part : format(tr("%s; %s"), {text, part});
 	return text;
 }
 
@@ -218,7 +229,7 @@ bool make_table(const glyph_source& source, const table_options& options, table_
 	int glyph_of_slot[256];
 	std::vector<std::uint32_t> font_chars;
 	// The layout is said to go into any code page but 437.
-	std::string into = std::equal(menu.chars, menu.chars + 256, cp437) ? "" : " into " + menu.title;
+	bool into = !std::equal(menu.chars, menu.chars + 256, cp437);
 	if (!assign_slots(source, options, menu, into, glyph_of_slot, &result->layout, &font_chars,
 	                  error))
 		return false;
@@ -331,8 +342,10 @@ std::string describe_slots(const std::vector<unsigned>& slots, const slots_codep
 std::string describe_missing(const std::vector<unsigned>& slots,
                              const slots_codepage& slots_page)
 {
-	return std::to_string(slots.size()) + " of the " + std::to_string(slots_page.size) +
-	       " characters of " + slots_page.title + ": " + describe_slots(slots, slots_page);
+	return format(tr_n("%s of the %s character of %s: %s", "%s of the %s characters of %s: %s",
+	                   slots_page.size),
+	              {number_text(slots.size()), number_text(slots_page.size), slots_page.title,
+	               describe_slots(slots, slots_page)});
 }
 
 std::string describe_characters(const std::vector<std::uint32_t>& characters)

@@ -24,6 +24,7 @@ struct import_result {
 	unsigned height = 0;
 	unsigned pixel_size = 0;      // the size a font of several sizes was read at
 	bool scalable = false;        // its outlines can be read at any size
+	unsigned fits_size = 0;       // for glyphs too large: the nearest size they fit at, or 0
 	unsigned scale = 0;           // the scale of a sheet, 0 for a font
 	bool grid = false;            // the sheet has grid lines
 	std::string layout;           // how the glyphs found their slots

@@ -3,21 +3,30 @@
 
 #include "boot_checksum.h"
 #include "font_table.h"
+#include "messages.h"
 
 #include <algorithm>
 #include <cstdio>
+
+// A number as the messages write an offset: "0x2f3d1".
+static std::string hex_text(std::uint64_t n)
+{
+	char text[24];
+	std::snprintf(text, sizeof text, "0x%llx", (unsigned long long)n);
+	return text;
+}
 
 std::string image_size_problem(std::uint64_t size)
 {
 	if (size <= max_image_size)
 		return "";
-	return "OS64.v64 is too large: " + std::to_string(size) +
-	       " bytes, but an image can have at most " + std::to_string(max_image_size);
+	return format(tr("OS64.v64 is too large: %s bytes, but an image can have at most %s"),
+	              {number_text(size), number_text(max_image_size)});
 }
 
 std::string font_size_problem(std::uint64_t size)
 {
-	return size > font_table_size ? "new font is too large!" : "";
+	return size > font_table_size ? tr("new font is too large!") : "";
 }
 
 std::string font_not_found_problem(const std::uint8_t* image, std::uint32_t image_length)
@@ -25,9 +34,9 @@ std::string font_not_found_problem(const std::uint8_t* image, std::uint32_t imag
 	// An image in another byte order is never patched, and the guess would
 	// send its owner the wrong way: say what it is.
 	std::string explanation = byte_order_explanation(
-	        "OS64.v64", detect_byte_order(image, image_length), "to be patched");
-	return "internal font not found (already patched?)" +
-	       (explanation.empty() ? std::string() : "\n" + explanation);
+	        "OS64.v64", detect_byte_order(image, image_length), purpose::patched);
+	std::string problem = tr("internal font not found (already patched?)");
+	return explanation.empty() ? problem : problem + "\n" + explanation;
 }
 
 std::string font_fit_problem(std::uint32_t offset, std::uint32_t font_length,
@@ -35,12 +44,9 @@ std::string font_fit_problem(std::uint32_t offset, std::uint32_t font_length,
 {
 	if (font_length <= image_length - offset)
 		return "";
-	char message[160];
-	std::snprintf(message, sizeof message,
-	              "the new font does not fit: at 0x%x its %u bytes would run past the end of "
-	              "OS64.v64 (%u bytes)",
-	              (unsigned)offset, (unsigned)font_length, (unsigned)image_length);
-	return message;
+	return format(tr("the new font does not fit: at %s its %s bytes would run past the end of "
+	                 "OS64.v64 (%s bytes)"),
+	              {hex_text(offset), number_text(font_length), number_text(image_length)});
 }
 
 std::string patch_image(std::uint8_t* image, std::uint64_t image_length,
@@ -76,18 +82,15 @@ std::string find_builtin_font(const std::uint8_t* image, std::uint64_t image_len
 		// In another byte order the font is not found either, for a reason
 		// other than a patch.
 		std::string explanation = byte_order_explanation(
-		        "it", detect_byte_order(image, (std::size_t)image_length), "to be searched");
+		        "", detect_byte_order(image, (std::size_t)image_length), purpose::searched);
 		if (!explanation.empty())
-			return "the built-in font is not found: " + explanation;
-		return "the built-in font is not in it (already patched?)";
+			return format(tr("the built-in font is not found: %s"), {explanation});
+		return tr("the built-in font is not in it (already patched?)");
 	}
 	if (image_length - *offset < font_table_size) {
-		char message[160];
-		std::snprintf(message, sizeof message,
-		              "the built-in font starts at 0x%x, but its 2048 bytes would run "
-		              "past the end of the image (%llu bytes)",
-		              (unsigned)*offset, (unsigned long long)image_length);
-		return message;
+		return format(tr("the built-in font starts at %s, but its 2048 bytes would run past "
+		                 "the end of the image (%s bytes)"),
+		              {hex_text(*offset), number_text(image_length)});
 	}
 	return "";
 }
@@ -108,10 +111,11 @@ std::string backup_original_problem(const std::uint8_t* image, std::uint64_t ima
 {
 	std::string problem = find_builtin_font(backup, backup_length, offset);
 	if (!problem.empty())
-		return "OS64.bak is no unpatched image: " + problem;
+		return format(tr("OS64.bak is no unpatched image: %s"), {problem});
 	if (image_length != backup_length)
-		return "OS64.bak has " + std::to_string(backup_length) + " bytes and OS64.v64 " +
-		       std::to_string(image_length) + ", but a patch keeps the length of the image";
+		return format(tr("OS64.bak has %s bytes and OS64.v64 %s, but a patch keeps the length "
+		                 "of the image"),
+		              {number_text(backup_length), number_text(image_length)});
 	// The bytes that a patch may change: the checksum words, then the
 	// font.  The font may come first, or overlap the words, in an image
 	// made to test such things.
@@ -131,11 +135,7 @@ std::string backup_original_problem(const std::uint8_t* image, std::uint64_t ima
 	}
 	if (at >= image_length)
 		return "";
-	char message[256];
-	std::snprintf(message, sizeof message,
-	              "OS64.bak and OS64.v64 differ at 0x%llx, outside the built-in font "
-	              "(0x%llx-0x%llx) and the checksum words (0x10-0x17) that a patch changes",
-	              (unsigned long long)at, (unsigned long long)font_start,
-	              (unsigned long long)(font_end - 1));
-	return message;
+	return format(tr("OS64.bak and OS64.v64 differ at %s, outside the built-in font (%s-%s) "
+	                 "and the checksum words (0x10-0x17) that a patch changes"),
+	              {hex_text(at), hex_text(font_start), hex_text(font_end - 1)});
 }

@@ -3,6 +3,7 @@
 #include "font_png.h"
 
 #include "font_sheet.h"
+#include "messages.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -49,7 +50,7 @@ static void png_read_memory(png_structp png, png_bytep out, png_size_t length)
 {
 	png_io* io = static_cast<png_io*>(png_get_io_ptr(png));
 	if (length > io->size - io->position)
-		png_error(png, "the file ends in the middle of the image");
+		png_error(png, N_("the file ends in the middle of the image"));
 	std::memcpy(out, io->data + io->position, length);
 	io->position += length;
 }
@@ -97,7 +98,7 @@ bool read_sheet_png(const byte_buffer& data, byte_buffer* rgba, std::uint32_t* w
                     std::uint32_t* height_out, std::string* error)
 {
 	if (!is_png(data)) {
-		*error = "not a PNG image";
+		*error = tr("not a PNG image");
 		return false;
 	}
 	png_report report;
@@ -108,7 +109,7 @@ bool read_sheet_png(const byte_buffer& data, byte_buffer* rgba, std::uint32_t* w
 	png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
 	if (info == nullptr) {
 		png_destroy_read_struct(&png, nullptr, nullptr);
-		*error = "cannot start the PNG decoder";
+		*error = tr("cannot start the PNG decoder");
 		return false;
 	}
 	png_set_read_fn(png, &io, png_read_memory);
@@ -117,18 +118,18 @@ bool read_sheet_png(const byte_buffer& data, byte_buffer* rgba, std::uint32_t* w
 	png_uint_32 width = 0;
 	png_uint_32 height = 0;
 	if (!read_png_header(png, info, &width, &height)) {
-		*error = std::string("damaged PNG image: ") + report.message;
+		*error = format(tr("damaged PNG image: %s"), {tr(report.message)});
 	} else if (!sheet_size_ok(width, height)) {
 		*error = sheet_size_error(width, height);
 	} else if (png_get_rowbytes(png, info) != (std::size_t)width * 4) {
-		*error = "PNG image in a colour format that cannot be converted";
+		*error = tr("PNG image in a colour format that cannot be converted");
 	} else {
 		byte_buffer pixels((std::size_t)width * height * 4);
 		std::vector<png_bytep> rows(height);
 		for (png_uint_32 y = 0; y < height; y++)
 			rows[y] = &pixels[(std::size_t)y * width * 4];
 		if (!read_png_pixels(png, info, rows.data()))
-			*error = std::string("damaged PNG image: ") + report.message;
+			*error = format(tr("damaged PNG image: %s"), {tr(report.message)});
 		else
 			ok = true;
 		rgba->swap(pixels);
@@ -183,7 +184,7 @@ bool write_sheet(const std::uint8_t* table, unsigned scale, bool grid, byte_buff
                  std::string* error)
 {
 	if (scale < 1 || scale > sheet_max_scale) {
-		*error = "the scale must be from 1 to " + std::to_string(sheet_max_scale);
+		*error = format(tr("the scale must be from 1 to %s"), {number_text(sheet_max_scale)});
 		return false;
 	}
 	unsigned size = 0;
@@ -195,7 +196,7 @@ bool write_sheet(const std::uint8_t* table, unsigned scale, bool grid, byte_buff
 	png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
 	if (info == nullptr) {
 		png_destroy_write_struct(&png, nullptr);
-		*error = "cannot start the PNG encoder";
+		*error = tr("cannot start the PNG encoder");
 		return false;
 	}
 	byte_buffer file;
@@ -203,7 +204,7 @@ bool write_sheet(const std::uint8_t* table, unsigned scale, bool grid, byte_buff
 	bool ok = write_grey_png(png, info, pixels.data(), size);
 	png_destroy_write_struct(&png, &info);
 	if (!ok) {
-		*error = std::string("cannot write the PNG image: ") + report.message;
+		*error = format(tr("cannot write the PNG image: %s"), {tr(report.message)});
 		return false;
 	}
 	out->swap(file);

@@ -2,6 +2,7 @@
 #include "font_psf.h"
 
 #include "font_codepage.h"
+#include "messages.h"
 
 #include <cstring>
 
@@ -93,32 +94,35 @@ static bool read_psf_glyphs(const byte_buffer& data, std::uint64_t start, std::u
 {
 	const std::string& kind = source->kind;
 	if (width == 0 || height == 0) {
-		*error = "damaged " + kind + ": its glyphs are " + std::to_string(width) + "x" +
-		         std::to_string(height) + " pixels";
+		*error = format(tr("damaged %s: its glyphs are %sx%s pixels"),
+		                {kind, number_text(width), number_text(height)});
 		return false;
 	}
 	if (width > font_cell || height > font_cell) {
-		*error = kind + ": " + glyph_size_error(width, height);
+		*error = format(tr("%s: %s"), {kind, glyph_size_error(width, height)});
 		return false;
 	}
 	if (count == 0) {
-		*error = kind + " with no glyphs";
+		*error = format(tr("%s with no glyphs"), {kind});
 		return false;
 	}
 	unsigned row_bytes = (width + 7) / 8;
 	std::uint64_t glyph_bytes = (std::uint64_t)row_bytes * height;
 	std::uint64_t needed = count * glyph_bytes;
 	if (data.size() < start || data.size() - start < needed) {
-		*error = "truncated " + kind + ": its header promises " + std::to_string(count) +
-		         " glyphs of " + std::to_string(glyph_bytes) + " bytes (" +
-		         std::to_string(needed) + " bytes), but only " +
-		         std::to_string(data.size() > start ? data.size() - start : 0) +
-		         " follow it";
+		std::uint64_t follow = data.size() > start ? data.size() - start : 0;
+		*error = format(tr_n("truncated %s: its header promises %s glyphs of %s bytes (%s "
+		                     "bytes), but only %s follow it",
+		                     "truncated %s: its header promises %s glyphs of %s bytes (%s "
+		                     "bytes), but only %s follow it",
+		                     (unsigned long)follow),
+		                {kind, number_text(count), number_text(glyph_bytes),
+		                 number_text(needed), number_text(follow)});
 		return false;
 	}
 	if (count > psf_max_glyphs) {
-		*error = kind + " with " + std::to_string(count) + " glyphs: fonts of more than " +
-		         std::to_string(psf_max_glyphs) + " glyphs are not read";
+		*error = format(tr("%s with %s glyphs: fonts of more than %s glyphs are not read"),
+		                {kind, number_text(count), number_text(psf_max_glyphs)});
 		return false;
 	}
 	source->glyph_count = (unsigned)count;
@@ -137,13 +141,16 @@ static bool read_psf_glyphs(const byte_buffer& data, std::uint64_t start, std::u
 	std::size_t at = (std::size_t)(start + needed);
 	for (unsigned g = 0; g < count; g++) {
 		if (!read_table_entry(data, &at, psf1, g, source)) {
-			*error = "truncated " + kind + ": its Unicode table ends in the entry of glyph " +
-			         std::to_string(g) + " of " + std::to_string(count);
+			*error = format(tr("truncated %s: its Unicode table ends in the entry of glyph "
+			                   "%s of %s"),
+			                {kind, number_text(g), number_text(count)});
 			return false;
 		}
 	}
 	source->unicode = true;
-	source->character_map = "its Unicode table";
+	// TRANSLATORS: where a font's characters come from, as in "placed by
+	// %s" and "this PSF1 font names them in %s".
+	source->character_map = tr("its Unicode table");
 	return true;
 }
 
@@ -151,9 +158,12 @@ bool read_psf(const byte_buffer& data, glyph_source* source, std::string* error)
 {
 	*source = glyph_source();
 	if (starts_with(data, psf1_magic, sizeof psf1_magic)) {
-		source->kind = "PSF1 font";
+		// TRANSLATORS: the kinds of fonts, such as this one, stand in the
+		// messages as "%s, gzip-compressed", "damaged %s: ...", "truncated
+		// %s: ...", "%s with no glyphs" and "and this %s names them in %s".
+		source->kind = tr("PSF1 font");
 		if (data.size() < 4) {
-			*error = "truncated PSF1 font: its header is cut short";
+			*error = tr("truncated PSF1 font: its header is cut short");
 			return false;
 		}
 		// PSF1 glyphs are always 8 pixels wide, as high as their byte count.
@@ -162,12 +172,12 @@ bool read_psf(const byte_buffer& data, glyph_source* source, std::string* error)
 		                       source, error);
 	}
 	if (!starts_with(data, psf2_magic, sizeof psf2_magic)) {
-		*error = "not a PSF font";
+		*error = tr("not a PSF font");
 		return false;
 	}
-	source->kind = "PSF2 font";
+	source->kind = tr("PSF2 font");
 	if (data.size() < 32) {
-		*error = "truncated PSF2 font: its header is cut short";
+		*error = tr("truncated PSF2 font: its header is cut short");
 		return false;
 	}
 	std::uint32_t version = little_endian_32(&data[4]);
@@ -178,20 +188,21 @@ bool read_psf(const byte_buffer& data, glyph_source* source, std::string* error)
 	std::uint32_t height = little_endian_32(&data[24]);
 	std::uint32_t width = little_endian_32(&data[28]);
 	if (version != 0) {
-		*error = "PSF2 font of the unknown version " + std::to_string(version);
+		*error = format(tr("PSF2 font of the unknown version %s"), {number_text(version)});
 		return false;
 	}
 	if (header_size < 32) {
-		*error = "damaged PSF2 font: its header claims to be " + std::to_string(header_size) +
-		         " bytes long, less than the 32 it has";
+		*error = format(tr("damaged PSF2 font: its header claims to be %s bytes long, less "
+		                   "than the 32 it has"),
+		                {number_text(header_size)});
 		return false;
 	}
 	std::uint64_t expected = (std::uint64_t)(width / 8 + (width % 8 != 0)) * height;
 	if (expected != 0 && width <= font_cell && height <= font_cell && glyph_bytes != expected) {
-		*error = "damaged PSF2 font: its " + std::to_string(width) + "x" +
-		         std::to_string(height) + " glyphs are said to take " +
-		         std::to_string(glyph_bytes) + " bytes each instead of " +
-		         std::to_string(expected);
+		*error = format(tr("damaged PSF2 font: its %sx%s glyphs are said to take %s bytes "
+		                   "each instead of %s"),
+		                {number_text(width), number_text(height), number_text(glyph_bytes),
+		                 number_text(expected)});
 		return false;
 	}
 	return read_psf_glyphs(data, header_size, count, width, height, (flags & psf2_table) != 0,

@@ -1,6 +1,8 @@
 // Glyph sheets, from pixels to a font table and back.
 #include "font_sheet.h"
 
+#include "messages.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -31,9 +33,10 @@ bool sheet_size_ok(std::uint32_t width, std::uint32_t height)
 
 std::string sheet_size_error(std::uint32_t width, std::uint32_t height)
 {
-	return "PNG image of " + std::to_string(width) + "x" + std::to_string(height) +
-	       " pixels; a glyph sheet is 128x128 pixels or a whole multiple of that such as "
-	       "256x256, up to 4096x4096 (with grid lines 17 more, such as 145x145)";
+	return format(tr("PNG image of %sx%s pixels; a glyph sheet is 128x128 pixels or a whole "
+	                 "multiple of that such as 256x256, up to 4096x4096 (with grid lines 17 "
+	                 "more, such as 145x145)"),
+	              {number_text(width), number_text(height)});
 }
 
 // The layout follows from the size: either 128 k without grid lines or
@@ -65,15 +68,16 @@ bool sheet_to_table(const std::uint8_t* pixels, std::uint32_t width, std::uint32
 					for (unsigned x = x0; x < x0 + scale; x++) {
 						if (is_dark(pixels + y * stride + (std::size_t)x * 4) == dark)
 							continue;
-						char where[160];
-						std::snprintf(where, sizeof where,
-						              "glyph %u (0x%02X), row %u, column %u (the "
-						              "%ux%u block at x=%u, y=%u)",
-						              glyph, glyph, row, column, scale, scale, x0, y0);
-						*error = std::string(where) +
-						         " is partly dark and partly light; at scale " +
-						         std::to_string(scale) +
-						         " every font pixel must be a block of one kind";
+						char slot[8];
+						std::snprintf(slot, sizeof slot, "0x%02X", glyph);
+						*error = format(tr("glyph %s (%s), row %s, column %s (the %sx%s "
+						                   "block at x=%s, y=%s) is partly dark and partly "
+						                   "light; at scale %s every font pixel must be a "
+						                   "block of one kind"),
+						                {std::to_string(glyph), slot, std::to_string(row),
+						                 std::to_string(column), std::to_string(scale),
+						                 std::to_string(scale), std::to_string(x0),
+						                 std::to_string(y0), std::to_string(scale)});
 						return false;
 					}
 				}

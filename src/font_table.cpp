@@ -2,6 +2,8 @@
 // new font over it, and telling an image stored in another byte order.
 #include "font_table.h"
 
+#include "messages.h"
+
 #include <cstring>
 
 // Glyphs 0 to 3 of the built-in font: empty, outlined face, filled face and
@@ -69,14 +71,32 @@ byte_order detect_byte_order(const std::uint8_t* image, std::size_t image_length
 }
 
 std::string byte_order_explanation(const std::string& image_name, byte_order order,
-                                   const std::string& purpose)
+                                   purpose why)
 {
-	const char* stored = nullptr;
-	if (order == byte_order::byte_swapped)
-		stored = " is stored byte-swapped (it begins 37 80 40 12)";
-	else if (order == byte_order::little_endian)
-		stored = " is stored little-endian (it begins 40 12 37 80)";
-	else
+	// A sentence for each order, each purpose, named image or not.
+	static const char* const sentences[2][4] = {
+		{N_("%s is stored byte-swapped (it begins 37 80 40 12) and must be in big-endian "
+		    "(80 37 12 40) order to be patched"),
+		 N_("%s is stored byte-swapped (it begins 37 80 40 12) and must be in big-endian "
+		    "(80 37 12 40) order to be checked"),
+		 N_("the image is stored byte-swapped (it begins 37 80 40 12) and must be in "
+		    "big-endian (80 37 12 40) order to be checked"),
+		 N_("it is stored byte-swapped (it begins 37 80 40 12) and must be in big-endian "
+		    "(80 37 12 40) order to be searched")},
+		{N_("%s is stored little-endian (it begins 40 12 37 80) and must be in big-endian "
+		    "(80 37 12 40) order to be patched"),
+		 N_("%s is stored little-endian (it begins 40 12 37 80) and must be in big-endian "
+		    "(80 37 12 40) order to be checked"),
+		 N_("the image is stored little-endian (it begins 40 12 37 80) and must be in "
+		    "big-endian (80 37 12 40) order to be checked"),
+		 N_("it is stored little-endian (it begins 40 12 37 80) and must be in big-endian "
+		    "(80 37 12 40) order to be searched")},
+	};
+	if (order != byte_order::byte_swapped && order != byte_order::little_endian)
 		return std::string();
-	return image_name + stored + " and must be in big-endian (80 37 12 40) order " + purpose;
+	int which = why == purpose::searched ? 3
+	            : why == purpose::patched ? 0
+	            : image_name.empty()      ? 2
+	                                      : 1;
+	return format(tr(sentences[order == byte_order::little_endian][which]), {image_name});
 }

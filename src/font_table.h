@@ -42,13 +42,20 @@ enum class byte_order {
 
 byte_order detect_byte_order(const std::uint8_t* image, std::size_t image_length);
 
+// What an image in another byte order cannot be, in the sentence below.
+enum class purpose {
+	patched,
+	checked,
+	searched,
+};
+
 // For an image stored byte-swapped or little-endian, the sentence that
 // says so and what it needs, to follow a failure to find or check
-// something in it:
-// "OS64.v64 is stored byte-swapped (it begins 37 80 40 12) and must be in
-// big-endian (80 37 12 40) order to be patched", with purpose "to be
-// patched".  For the other orders it is empty.
+// something in it: "OS64.v64 is stored byte-swapped (it begins 37 80 40 12)
+// and must be in big-endian (80 37 12 40) order to be patched".  An empty
+// image_name is "the image", or "it" where the image is searched.  For
+// the other orders the sentence is empty.
 std::string byte_order_explanation(const std::string& image_name, byte_order order,
-                                   const std::string& purpose);
+                                   purpose why);
 
 #endif

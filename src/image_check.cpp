@@ -3,6 +3,7 @@
 
 #include "boot_checksum.h"
 #include "font_table.h"
+#include "messages.h"
 
 #include <zlib.h>
 
@@ -23,12 +24,13 @@ std::string check_size_problem(std::uint64_t size)
 {
 	if (boot_checksum_size_ok(size))
 		return "";
-	std::string what = std::to_string(size) + " bytes";
 	if (size < boot_region_start)
-		return what + ", fewer than the 4096 bytes of a header and boot code, so it has no "
-		              "boot checksum";
-	return what + ", which is not a whole number of 4-byte words, as an image shorter than "
-	              "1052672 bytes must be";
+		return format(tr("%s bytes, fewer than the 4096 bytes of a header and boot code, so it "
+		                 "has no boot checksum"),
+		              {number_text(size)});
+	return format(tr("%s bytes, which is not a whole number of 4-byte words, as an image "
+	                 "shorter than 1052672 bytes must be"),
+	              {number_text(size)});
 }
 
 std::string check_image(const std::uint8_t* image, std::uint64_t size, image_check* check)
@@ -36,7 +38,7 @@ std::string check_image(const std::uint8_t* image, std::uint64_t size, image_che
 	// In another byte order every word stands elsewhere, and a checksum
 	// computed over it would say nothing.
 	std::string problem = byte_order_explanation(
-	        "the image", detect_byte_order(image, (std::size_t)size), "to be checked");
+	        "", detect_byte_order(image, (std::size_t)size), purpose::checked);
 	if (problem.empty())
 		problem = check_size_problem(size);
 	if (!problem.empty())

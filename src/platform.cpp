@@ -311,6 +311,18 @@ unsigned terminal_columns(std::FILE* stream)
 	return (unsigned)(info.srWindow.Right - info.srWindow.Left + 1);
 }
 
+std::string program_folder()
+{
+	wchar_t path[32768];
+	DWORD length = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+	if (length == 0 || length >= sizeof path / sizeof path[0])
+		return std::string();
+	path[length] = L'\0';
+	std::string name = narrow(path);
+	std::size_t slash = name.find_last_of("\\/");
+	return slash == std::string::npos ? std::string() : name.substr(0, slash);
+}
+
 #else
 
 #include <fcntl.h>
@@ -527,6 +539,18 @@ unsigned terminal_columns(std::FILE* stream)
 		return 0;
 	// A terminal that does not know its width says 0; take the usual 80.
 	return size.ws_col != 0 ? size.ws_col : 80;
+}
+
+std::string program_folder()
+{
+	// Linux names the program's file in /proc; elsewhere there is none.
+	char path[4096];
+	ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+	if (length <= 0 || (std::size_t)length >= sizeof path)
+		return std::string();
+	std::string name(path, (std::size_t)length);
+	std::size_t slash = name.rfind('/');
+	return slash == std::string::npos ? std::string() : name.substr(0, slash);
 }
 
 #endif

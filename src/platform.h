@@ -85,4 +85,8 @@ int sync_folder_of(const char* path);
 // does not write to a terminal.
 unsigned terminal_columns(std::FILE* stream);
 
+// The folder that holds the running program, or an empty string when the
+// platform does not say.
+std::string program_folder();
+
 #endif

@@ -6,6 +6,7 @@
 #include "sample_images.h"
 
 #include "font_codepage.h"
+#include "messages.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -108,11 +109,16 @@ protected:
 	bytes get(const std::string& name) const { return read_file(path(name)); }
 	std::vector<std::string> files() const { return list_folder(folder); }
 
-	program_result run(const std::vector<std::string>& args) const
+	// Runs os64-font in the language named (LANGUAGE), or in English.
+	program_result run(const std::vector<std::string>& args,
+	                   const std::string& language = "") const
 	{
 		std::vector<std::string> command = emulated_command(OS64_FONT_PATH);
 		command.insert(command.end(), args.begin(), args.end());
-		return run_program(folder, command);
+		run_options options;
+		options.environment = {"LC_ALL=C.UTF-8", "LC_MESSAGES",
+		                       language.empty() ? "LANGUAGE" : "LANGUAGE=" + language};
+		return run_program(folder, command, options);
 	}
 
 	// Writes the demo's sample image OS64.v64 and font demo.pf.
@@ -626,6 +632,82 @@ TEST_F(FontTool, ImportsAPaletteSheet)
 	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(r.status, 0);
 	EXPECT_EQ(get("drawn.pf"), table);
+}
+
+// The languages of the catalogs
+
+// What gettext's own programs make of a message in the catalogs beside
+// os64-font: its translation, or with many its form for n.
+std::string catalog_text(const std::string& language, const std::string& one,
+                         const std::string& many = "", unsigned long n = 0)
+{
+	std::string program = many.empty() ? "/usr/bin/gettext" : "/usr/bin/ngettext";
+	std::vector<std::string> command = {program, "-d", "os64-font", one};
+	if (!many.empty())
+		command.insert(command.end(), {many, std::to_string(n)});
+	run_options options;
+	std::string tool = OS64_FONT_PATH;
+	options.environment = {"LC_ALL=C.UTF-8", "LANGUAGE=" + language,
+	                       "TEXTDOMAINDIR=" + tool.substr(0, tool.rfind('/')) + "/locale"};
+	return run_program("/", command, options).out;
+}
+
+// os64-font speaks the language the environment asks for, through the
+// catalogs: an error, a warning in the plural form the count takes, and the
+// help.  Each text is the catalog's translation, formatted as os64-font
+// formats it, and not the English.
+TEST_F(FontTool, SpeaksTheLanguageOfTheEnvironment)
+{
+	NEED_CONSOLE_FONT("iso01.f08.psf.gz");
+	std::string tool = OS64_FONT_PATH;
+	std::vector<std::string> untranslated;
+	for (const char* language : {"de", "ja", "ru"}) {
+		std::string catalog = tool.substr(0, tool.rfind('/')) + "/locale/" + language +
+		                      "/LC_MESSAGES/os64-font.mo";
+		if (!file_exists(catalog)) {
+			untranslated.push_back(language);
+			continue;
+		}
+		// The error, up to the system's own text of ENOENT.
+		program_result r = run({"import", "nosuch.psf", "x.pf"}, language);
+		std::string expected = format(catalog_text(language, "cannot open %s: %s"),
+		                              {"nosuch.psf", "\x01"});
+		expected = "os64-font: " + expected.substr(0, expected.find('\x01'));
+		EXPECT_EQ(r.err.substr(0, expected.size()), expected) << language;
+		EXPECT_EQ(r.status, 1);
+
+		// The warning: 75 of the 255 characters, the list as in English.
+		r = run({"import", "iso01.f08.psf.gz", "iso.pf"}, language);
+		bytes table = get("iso.pf");
+		program_result english = run({"import", "--force", "iso01.f08.psf.gz", "iso.pf"});
+		EXPECT_EQ(get("iso.pf"), table) << language << ": the language changes the table";
+		std::string first = english.err.substr(0, english.err.find('\n'));
+		std::size_t list_at = first.find("437: ") + 5;
+		std::string list = first.substr(list_at, first.find("; their slots") - list_at);
+		std::string lacks = format(catalog_text(language, "%s of the %s character of %s: %s",
+		                                        "%s of the %s characters of %s: %s", 255),
+		                           {"75", "255", format(catalog_text(language, "code page %s"),
+		                                                {"437"}),
+		                            list});
+		std::string warning =
+		        "os64-font: " +
+		        format(catalog_text(language, "warning: %s"),
+		               {format(catalog_text(language, "%s lacks %s; their slots are empty",
+		                                    "%s lacks %s; their slots are empty", 75),
+		                       {"iso01.f08.psf.gz", lacks})});
+		EXPECT_EQ(r.err.substr(0, r.err.find('\n')), warning) << language;
+		EXPECT_NE(warning, first) << language;
+		std::remove(path("iso.pf").c_str());
+
+		// The help's first line.
+		r = run({"--help"}, language);
+		std::string usage = catalog_text(language, "usage: os64-font COMMAND [OPTION...] "
+		                                           "ARGUMENT...\n\n");
+		EXPECT_EQ(r.out.substr(0, usage.size()), usage) << language;
+		EXPECT_NE(usage.substr(0, 6), "usage:") << language;
+	}
+	if (!untranslated.empty())
+		GTEST_SKIP() << "no catalog built for " << testing::PrintToString(untranslated);
 }
 
 // Outputs and --force

@@ -63,6 +63,13 @@ program_result run_program(const std::string& folder, const std::vector<std::str
 		close(err_pipe[1]);
 		if (chdir(folder.c_str()) != 0)
 			_exit(126);
+		for (const std::string& change : options.environment) {
+			std::size_t equals = change.find('=');
+			if (equals == std::string::npos)
+				unsetenv(change.c_str());
+			else
+				setenv(change.substr(0, equals).c_str(), change.c_str() + equals + 1, 1);
+		}
 		if (options.file_size_limit != 0) {
 			signal(SIGXFSZ, SIG_IGN);
 			struct rlimit limit;

@@ -19,6 +19,9 @@ struct run_options {
 	// When not zero, the largest file the program may write (RLIMIT_FSIZE),
 	// with SIGXFSZ ignored so that a write past it fails like a full disk.
 	std::uint64_t file_size_limit = 0;
+	// Changes to the program's environment: "NAME=VALUE" sets NAME, "NAME"
+	// takes it out.
+	std::vector<std::string> environment;
 };
 
 // The command that runs the patcher: the emulator, if any, then the program.

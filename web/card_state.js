@@ -1,5 +1,6 @@
 // The card as the page last read it: where the image came from
-// ('folder', 'file' or 'sample') and how the page names it, the folder's
+// ('folder', 'file' or 'sample') and how the page names it (a function
+// that makes the name in the language set), the folder's
 // handle, the image as last read, the folder's OS64.bak as last read (or
 // null), what os64.checkBackup said of the two when the image is patched,
 // and the built-in font the patch replaces and where it is: the image's
@@ -10,13 +11,13 @@ import { read_only } from './page_common.js';
 
 const card = {
 	source: null,
-	where: '',
+	where: () => '',
 	folder: null,
 	image: null,
 	backup: null,
 	original: null,
 	builtin: null,
-	builtin_from: '',
+	builtin_from: () => '',
 };
 
 // Sets what the card holds: every field but the folder, all at once.

@@ -7,7 +7,8 @@ import { card } from './card_state.js';
 import { build_editor_grid, build_table_grid, name_table_cells, pixel_button, table_cell }
         from './editor.js';
 import { work, work_edited, work_edited_slots } from './font_work.js';
-import { character_list, character_name, character_of, count, hex, slot_of, slots_title }
+import { format, number, tr, tr_n } from './i18n.js';
+import { character_list, character_name, character_of, hex, slot_of, slots_title }
         from './page_common.js';
 import { $ } from './page_ui.js';
 
@@ -109,12 +110,13 @@ function draw_text(canvas, table, text, lacks, what) {
 			context.fillRect(x + 1, glyph_size + 2, glyph_size - 2, 3);
 		}
 	});
-	let label = '"' + text + '" set in ' + what;
+	let label = format(tr('"%s" set in %s'), text, what);
 	if (lacked.length > 0)
-		label += '; underlined, as the font lacks them: ' + character_list(lacked);
+		label = format(tr('%s; underlined, as the font lacks them: %s'), label,
+		               character_list(lacked));
 	if (unknown.length > 0)
-		label += '; drawn as boxes, as ' + slots_title() + ' lacks them: ' +
-		         character_list(unknown);
+		label = format(tr('%s; drawn as boxes, as %s lacks them: %s'), label, slots_title(),
+		               character_list(unknown));
 	canvas.setAttribute('aria-label', label);
 	return { lacking: lacked, unknown: unknown };
 }
@@ -125,14 +127,20 @@ function new_font_look(slot) {
 
 // What the new font's table says of itself.
 function new_font_label() {
-	let label = 'The 256 glyphs of the new font';
+	let label = tr('The 256 glyphs of the new font');
 	const lacked = Array.from(work.missing).filter(lacking).length;
 	if (lacked > 0)
-		label += '; ' + count(lacked, 'character', 'characters') + ' it lacks, framed in red, ' +
-		         (work.filled ? 'with the built-in font\'s glyphs' : 'left empty');
+		label = format(work.filled
+		        ? tr_n('%s; %s character it lacks, framed in red, with the built-in font\'s glyph',
+		               '%s; %s characters it lacks, framed in red, with the built-in font\'s ' +
+		               'glyphs', lacked)
+		        : tr_n('%s; %s character it lacks, framed in red, left empty',
+		               '%s; %s characters it lacks, framed in red, left empty', lacked),
+		        label, number(lacked));
 	const edited = work_edited_slots().length;
 	if (edited > 0)
-		label += '; ' + count(edited, 'glyph', 'glyphs') + ' changed by hand, in blue';
+		label = format(tr_n('%s; %s glyph changed by hand, in blue',
+		                    '%s; %s glyphs changed by hand, in blue', edited), label, number(edited));
 	return label;
 }
 
@@ -141,23 +149,25 @@ function draw_sample_text() {
 	const text = $('sample-text').value;
 	let sample = null;
 	if (card.builtin !== null)
-		sample = draw_text($('builtin-text'), card.builtin, text, () => false, 'the built-in font');
+		sample = draw_text($('builtin-text'), card.builtin, text, () => false,
+		                   tr('the built-in font'));
 	else
-		clear_canvas($('builtin-text'), 'The sample text, drawn once an image is loaded');
+		clear_canvas($('builtin-text'), tr('The sample text, drawn once an image is loaded'));
 	if (work.table !== null)
-		sample = draw_text($('new-text'), work.table, text, lacking, 'the new font');
+		sample = draw_text($('new-text'), work.table, text, lacking, tr('the new font'));
 	else
-		clear_canvas($('new-text'), 'The sample text, drawn once a font is chosen');
+		clear_canvas($('new-text'), tr('The sample text, drawn once a font is chosen'));
 	const lines = [];
 	if (sample !== null && sample.lacking.length > 0)
-		lines.push('The new font lacks ' + character_list(sample.lacking) + ' of the ' +
-		           'sample text, underlined in red' + (work.filled
-		                   ? ' and drawn with the built-in font\'s glyphs.'
-		                   : ': the menu shows a blank for each.'));
+		lines.push(format(work.filled
+		        ? tr('The new font lacks %s of the sample text, underlined in red and drawn with ' +
+		             'the built-in font\'s glyphs.')
+		        : tr('The new font lacks %s of the sample text, underlined in red: the menu ' +
+		             'shows a blank for each.'), character_list(sample.lacking)));
 	if (sample !== null && sample.unknown.length > 0)
-		lines.push(slots_title().replace(/^./, first => first.toUpperCase()) + ' lacks ' +
-		           character_list(sample.unknown) + ', drawn as a red box: the menu cannot ' +
-		           'show it.');
+		lines.push(format(tr('%s lacks %s, drawn as a red box: the menu cannot show it.'),
+		                  slots_title(), character_list(sample.unknown))
+		                   .replace(/^./, first => first.toUpperCase()));
 	$('sample-status').textContent = lines.join(' ');
 }
 
@@ -165,9 +175,10 @@ function draw_sample_text() {
 function describe_grid_cell(slot) {
 	const grid_cell = table_cell(slot);
 	const look = new_font_look(slot);
-	const description = look === 'edited' ? 'changed by hand'
+	const description = look === 'edited' ? tr('changed by hand')
 	                  : look !== 'lacking' ? ''
-	                  : work.filled ? 'lacking, the built-in font\'s glyph' : 'lacking, empty';
+	                  : work.filled ? tr('lacking, the built-in font\'s glyph')
+	                                : tr('lacking, empty');
 	if (grid_cell.getAttribute('aria-description') !== description)
 		grid_cell.setAttribute('aria-description', description);
 }
@@ -198,9 +209,9 @@ function draw_editor() {
 		return;
 	build_editor_grid();
 	const slot = work.slot;
-	$('editor-slot').textContent = '0x' + hex(slot, 2);
-	$('editor-character').textContent = character_of(slot) === 0
-	        ? '(no character)' : character_name(character_of(slot));
+	$('editor-heading').textContent = character_of(slot) === 0
+	        ? format(tr('Glyph %s (no character)'), '0x' + hex(slot, 2))
+	        : format(tr('Glyph %s %s'), '0x' + hex(slot, 2), character_name(character_of(slot)));
 	for (let i = 0; i < 64; i++) {
 		const button = pixel_button(i);
 		const row = i >> 3;
@@ -231,10 +242,10 @@ function redraw_glyph(slot) {
 // Redraws both fonts, the sample text and the editor.
 function redraw_fonts() {
 	if (card.builtin !== null)
-		draw_table($('builtin-table'), card.builtin, 'The 256 glyphs of the built-in font',
+		draw_table($('builtin-table'), card.builtin, tr('The 256 glyphs of the built-in font'),
 		           () => 'plain');
 	else
-		clear_canvas($('builtin-table'), 'No built-in font to show');
+		clear_canvas($('builtin-table'), tr('No built-in font to show'));
 	$('new-grid').hidden = work.table === null;
 	$('new-grid-note').hidden = work.table === null;
 	if (work.table !== null) {
@@ -247,7 +258,7 @@ function redraw_fonts() {
 		for (let slot = 0; slot < 256; slot++)
 			describe_grid_cell(slot);
 	} else {
-		clear_canvas($('new-table'), 'No font chosen yet');
+		clear_canvas($('new-table'), tr('No font chosen yet'));
 		$('new-table').removeAttribute('aria-hidden');
 	}
 	draw_sample_text();

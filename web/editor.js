@@ -7,6 +7,7 @@ import {
 	glyph_of, work, work_copy, work_move_cursor, work_open, work_paste, work_redo, work_set_glyph,
 	work_stroke_begin, work_stroke_end, work_stroke_paint, work_toggle, work_undo,
 } from './font_work.js';
+import { format, number, show, tr } from './i18n.js';
 import { slot_name } from './page_common.js';
 import { $ } from './page_ui.js';
 
@@ -62,15 +63,17 @@ function build_editor_grid() {
 		const button = document.createElement('button');
 		button.type = 'button';
 		button.tabIndex = -1;
-		button.setAttribute('aria-label', 'row ' + (row + 1) + ', column ' + (column + 1));
+		show(button, () => format(tr('row %s, column %s'), number(row + 1), number(column + 1)),
+		     'aria-label');
 		button.setAttribute('aria-pressed', 'false');
 		grid_cell.append(button);
 		pixel_buttons.push(button);
 	});
 }
 
-function say_work(text) {
-	$('work-status').textContent = text;
+// Says what became of the work; make() makes the text.
+function say_work(make) {
+	show($('work-status'), make);
 }
 
 // ---- Whole glyphs ------------------------------------------------------------
@@ -93,14 +96,14 @@ function change_glyph(id) {
 
 function copy_glyph(slot) {
 	work_copy(slot);
-	say_work('Copied glyph ' + slot_name(slot) + '.');
+	say_work(() => format(tr('Copied glyph %s.'), slot_name(slot)));
 }
 
 function paste_glyph(slot) {
 	if (work.copied === null)
-		return say_work('Nothing is copied yet: Ctrl+C on a glyph copies it.');
+		return say_work(() => tr('Nothing is copied yet: Ctrl+C on a glyph copies it.'));
 	work_paste(slot);
-	say_work('Pasted into glyph ' + slot_name(slot) + '.');
+	say_work(() => format(tr('Pasted into glyph %s.'), slot_name(slot)));
 }
 
 // Ctrl+C and Ctrl+V (⌘ on a Mac) on a glyph; true when the key was one.

@@ -4,8 +4,8 @@
 // the sheet.  The font it makes becomes the work (font_work.js), which the
 // editor then changes.
 import { card } from './card_state.js';
-import { codepage_label, is_sample, script_name, script_sample } from './codepage_list.js';
-import { draw_sample_text } from './draw.js';
+import { codepage_label, is_sample, script_sample } from './codepage_list.js';
+import { draw_sample_text, redraw_fonts } from './draw.js';
 import { say_work } from './editor.js';
 import { os64 } from './engine_api.js';
 import { read_font_file } from './font_input.js';
@@ -13,7 +13,8 @@ import {
 	work, work_begin, work_clear, work_forget, work_has_unsaved_edits, work_kept, work_mark_saved,
 	work_reimport, work_resume, work_set_slots,
 } from './font_work.js';
-import { count, describe_failure, image_name, learn_codepage, read_only } from './page_common.js';
+import { format, number, on_language, show, tr, tr_n } from './i18n.js';
+import { describe_failure, learn_codepage, read_only } from './page_common.js';
 import { $, ask, download, say } from './page_ui.js';
 
 // The font file chosen ({ bytes, name }) or null, the pixel size asked
@@ -61,11 +62,18 @@ async function run_import() {
 		input = await read_font_file(file.bytes, file.name,
 		                             { slots: slots, codepage: codepage,
 		                               size: font_step.size || 0, fill: fill,
-		                               fillName: 'the built-in font' });
+		                               // TRANSLATORS: as in "they were taken from %s".
+		                               fillName: tr('the built-in font') });
 	} catch (error) {
 		failure = describe_failure(error);
 		input = error;
 	}
+	// Whether the code page named is what the font cannot take: without
+	// it, the font is read.
+	const codepage_failed = failure !== null && codepage !== '' &&
+	        (await os64.importFont(file.bytes, file.name, { slots: slots,
+	                                                         size: font_step.size || 0 }))
+	                .error === null;
 	if (ticket !== font_step.imports)
 		return;
 	show_size(input.scalable === true, input.size);
@@ -76,14 +84,14 @@ async function run_import() {
 		// try; a new file that cannot be read leaves no font.
 		if (work.source !== file)
 			work_clear();
-		const lines = [failure + '.'];
-		if (codepage !== '' && (failure.includes('--codepage') || failure.includes(codepage)))
-			lines.push('The code page field says "' + codepage + '". Empty it for a font ' +
-			           'that names its characters, or choose a code page from its list.');
-		const fits = /; try --size (\d+)$/.exec(failure);
-		if (fits !== null && input.scalable === true)
-			lines.push('Its glyphs fit at size ' + fits[1] + ': enter ' + fits[1] +
-			           ' as the size in pixels.');
+		const lines = [format(tr('%s.'), failure)];
+		if (codepage_failed)
+			lines.push(format(tr('The code page field says "%s". Empty it for a font that names ' +
+			                     'its characters, or choose a code page from its list.'),
+			                  codepage));
+		if (input.fitsAt && input.scalable === true)
+			lines.push(format(tr('Its glyphs fit at size %1$s: enter %1$s as the size in pixels.'),
+			                  number(input.fitsAt)));
 		say('font-status', lines, 'error');
 		return;
 	}
@@ -95,12 +103,12 @@ async function run_import() {
 		work_begin(font);
 	const lines = [input.note];
 	if (file.name === 'sample.pf' && card.source === 'sample')
-		lines.push('The sample font draws its letters plain where the sample image ' +
-		           'draws them bold.');
-	lines.push(...input.warnings.map(warning => 'Warning: ' + warning + '.'));
+		lines.push(tr('The sample font draws its letters plain where the sample image draws ' +
+		              'them bold.'));
+	lines.push(...input.warnings.map(warning => format(tr('Warning: %s.'), warning)));
 	if (input.missing.length > 0 && $('fill').checked && card.builtin === null)
-		lines.push('There is no built-in font to take the missing characters from ' +
-		           'yet: load the card\'s image first.');
+		lines.push(tr('There is no built-in font to take the missing characters from yet: load ' +
+		              'the card\'s image first.'));
 	say('font-status', lines);
 }
 
@@ -119,21 +127,27 @@ function show_suggestion(suggestion) {
 	if (suggestion === null)
 		return;
 	const page = offered().find(page => page.name === suggestion.slots);
-	$('use-suggestion').textContent = 'Use ' + (page ? codepage_label(page) : suggestion.slots) +
-	                                  ' for the menu, which places ' +
-	                                  count(suggestion.places, 'more character', 'more characters') +
-	                                  ' of the font';
+	show($('use-suggestion'), () => format(tr_n('Use %s for the menu, which places %s more ' +
+	                                            'character of the font',
+	                                            'Use %s for the menu, which places %s more ' +
+	                                            'characters of the font', suggestion.places),
+	                                       page ? codepage_label(page) : suggestion.slots,
+	                                       number(suggestion.places)));
 	$('use-suggestion').dataset.slots = suggestion.slots;
 }
 
 // ---- The code page of the menu's slots ---------------------------------------
 
-// The code pages offered, as the engine lists them, once it is ready.
+// The code pages offered, as the engine lists them in the language set,
+// asked again when the language changes.
 let offered_list = null;
+let offered_language = null;
 
 function offered() {
-	if (offered_list === null)
+	if (offered_list === null || offered_language !== os64.language()) {
 		offered_list = os64.offeredCodepages();
+		offered_language = os64.language();
+	}
 	return offered_list;
 }
 
@@ -144,14 +158,17 @@ function list_codepages() {
 	for (const page of offered()) {
 		if (group === null || group.dataset.script !== page.script) {
 			group = document.createElement('optgroup');
-			group.label = script_name(page.script);
-			group.dataset.script = page.script;
+			const script = page.script;
+			group.dataset.script = script;
 			select.append(group);
+			show(group, () => offered().find(listed => listed.script === script).scriptTitle,
+			     'label');
 		}
 		const option = document.createElement('option');
 		option.value = page.name;
-		option.textContent = codepage_label(page);
 		group.append(option);
+		const name = page.name;
+		show(option, () => codepage_label(offered().find(listed => listed.name === name)));
 	}
 	select.value = 'cp437';
 }
@@ -203,12 +220,21 @@ function size_changed() {
 // when the person says so.
 async function may_replace_work() {
 	const kept = font_step.kept;
-	const name = kept !== null ? kept.font.name : work.name;
+	const name = shown_name(kept !== null ? kept.font.name : work.name);
 	if (!work_has_unsaved_edits() && !(kept !== null && kept.unsaved && kept.edited > 0))
 		return true;
-	return ask(['The font you are making from ' + name + ' has edits that were not saved to ' +
-	            'a file.', 'Start another font, and lose them?'], 'Start another font',
-	           'Keep editing');
+	return ask([format(tr('The font you are making from %s has edits that were not saved to a ' +
+	                      'file.'), name), tr('Start another font, and lose them?')],
+	           tr('Start another font'), tr('Keep editing'));
+}
+
+// The name of what a font was made of, as the texts give it: the work
+// made of the built-in font keeps that name in English, as it keeps it
+// for the next visit.
+const builtin_name = 'the built-in font';
+
+function shown_name(name) {
+	return name === builtin_name ? tr('the built-in font') : name;
 }
 
 // Makes way for another font: the offer of the kept work goes, and so
@@ -229,8 +255,8 @@ async function take_font(file) {
 	try {
 		bytes = new Uint8Array(await file.arrayBuffer());
 	} catch (error) {
-		say('font-status', 'Could not read ' + file.name + ': ' + describe_failure(error),
-		    'error');
+		say('font-status', () => format(tr('Could not read %s: %s'), file.name,
+		                                describe_failure(error)), 'error');
 		return false;
 	}
 	use_font_file(bytes, file.name);
@@ -248,9 +274,12 @@ function use_font_file(bytes, name) {
 
 async function start_from_builtin() {
 	if (card.builtin === null) {
-		say('font-status', (card.image === null ? 'Load the card\'s image first: '
-		                                        : 'The image holds no built-in font: ') +
-		    'the built-in font is the one in an unpatched ' + image_name + '.', 'error');
+		const no_image = card.image === null;
+		say('font-status', () => no_image
+		        ? tr('Load the card\'s image first: the built-in font is the one in an unpatched ' +
+		             'OS64.v64.')
+		        : tr('The image holds no built-in font: the built-in font is the one in an ' +
+		             'unpatched OS64.v64.'), 'error');
 		return;
 	}
 	if (!await may_replace_work())
@@ -260,11 +289,13 @@ async function start_from_builtin() {
 	$('open-font').value = '';
 	show_size(false, null);
 	show_suggestion(null);
-	work_begin({ table: card.builtin, name: 'the built-in font', kind: 'builtin',
+	work_begin({ table: card.builtin, name: builtin_name, kind: 'builtin',
 	             slots: $('slots').value, missing: [], filled: false });
-	say('font-status', 'The new font is the built-in font of ' + card.builtin_from + ', as ' +
-	    'it is. Change the glyphs you care about: click one in the new font\'s table, or ' +
-	    'move to it with the arrow keys and press Enter.');
+	const from = card.builtin_from;
+	say('font-status', () => format(tr('The new font is the built-in font of %s, as it is. ' +
+	                                   'Change the glyphs you care about: click one in the new ' +
+	                                   'font\'s table, or move to it with the arrow keys and ' +
+	                                   'press Enter.'), from()));
 }
 
 // ---- The work an earlier visit kept --------------------------------------------
@@ -274,12 +305,21 @@ function offer_kept_work() {
 	if (kept === null || work.table !== null)
 		return;
 	font_step.kept = kept;
-	let text = 'This browser kept the font you were making from ' + kept.font.name;
-	if (kept.edited > 0)
-		text += ', with ' + count(kept.edited, 'glyph', 'glyphs') + ' changed by hand' +
-		        (kept.unsaved ? ' and not saved to a file' : '');
-	$('kept-text').textContent = text + ' (' + kept.when.toLocaleString('en') + '). Go on ' +
-	                             'with it?';
+	show($('kept-text'), function () {
+		const lines = [format(tr('This browser kept the font you were making from %s (%s).'),
+		                      shown_name(kept.font.name),
+		                      kept.when.toLocaleString(document.documentElement.lang))];
+		if (kept.edited > 0 && kept.unsaved)
+			lines.push(format(tr_n('%s glyph of it was changed by hand and not saved to a file.',
+			                       '%s glyphs of it were changed by hand and not saved to a file.',
+			                       kept.edited), number(kept.edited)));
+		else if (kept.edited > 0)
+			lines.push(format(tr_n('%s glyph of it was changed by hand.',
+			                       '%s glyphs of it were changed by hand.', kept.edited),
+			                  number(kept.edited)));
+		lines.push(tr('Go on with it?'));
+		return lines.join(' ');
+	});
 	$('kept-box').hidden = false;
 }
 
@@ -292,8 +332,9 @@ function resume_kept_work() {
 		use_codepage('cp437');
 	work_resume(kept);
 	work_set_slots($('slots').value);
-	say('font-status', 'Going on with the font made from ' + kept.font.name + ', as this ' +
-	    'browser kept it. The import options apply to a font file chosen anew.');
+	say('font-status', () => format(tr('Going on with the font made from %s, as this browser ' +
+	                                   'kept it. The import options apply to a font file chosen ' +
+	                                   'anew.'), shown_name(kept.font.name)));
 }
 
 function discard_kept_work() {
@@ -306,7 +347,7 @@ function discard_kept_work() {
 
 // The name of the files saved: the font file's without its extensions.
 function saved_name(extension) {
-	const base = work.kind === 'builtin' || work.name === 'the built-in font'
+	const base = work.kind === 'builtin' || work.name === builtin_name
 	        ? 'builtin' : work.name.replace(/(\.gz)?$/i, '').replace(/\.[^.]*$/, '');
 	return (base || 'font') + extension;
 }
@@ -315,8 +356,8 @@ function save_table() {
 	const name = saved_name('.pf');
 	download(work.table, name, 'application/octet-stream');
 	work_mark_saved();
-	say_work('Downloading ' + name + ': the 2048 bytes the patch puts into ' + image_name +
-	         ', which os64-fontpatch takes as they are.');
+	say_work(() => format(tr('Downloading %s: the 2048 bytes the patch puts into OS64.v64, which ' +
+	                         'os64-fontpatch takes as they are.'), name));
 }
 
 async function save_sheet() {
@@ -324,12 +365,12 @@ async function save_sheet() {
 	try {
 		download(os64.exportSheet(work.table, 4), name, 'image/png');
 	} catch (error) {
-		say_work('Could not draw the glyph sheet: ' + describe_failure(error));
+		say_work(() => format(tr('Could not draw the glyph sheet: %s'), describe_failure(error)));
 		return;
 	}
 	work_mark_saved();
-	say_work('Downloading ' + name + ': the glyphs at scale 4, which os64-font import ' +
-	         'reads back to the same table, and any image editor can change.');
+	say_work(() => format(tr('Downloading %s: the glyphs at scale 4, which os64-font import reads ' +
+	                         'back to the same table, and any image editor can change.'), name));
 }
 
 function watch_drop_zone(zone) {
@@ -378,6 +419,13 @@ function watch_font_step() {
 	$('fill').addEventListener('change', import_font);
 	$('size').addEventListener('change', size_changed);
 	$('sample-text').addEventListener('input', draw_sample_text);
+	// In another language the code pages' names, everything drawn and
+	// the import's own messages are made again.
+	on_language(function () {
+		use_codepage($('slots').value);
+		redraw_fonts();
+		return font_step.file !== null ? import_font() : Promise.resolve();
+	});
 }
 
 const font_step_view = read_only(font_step);

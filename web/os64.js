@@ -1,15 +1,19 @@
 // window.os64: the engine's JavaScript API, which the page uses and tests
-// call.  Each function copies its bytes into the engine's memory, calls the
-// compiled C++ and copies the result out again, so callers only ever see
-// fresh Uint8Arrays and plain numbers.  README.md beside this file
-// documents the API.
+// call, with the catalogs of the messages in every language.  Each
+// function copies its bytes into the engine's memory, calls the compiled
+// C++ and copies the result out again, so callers only ever see fresh
+// Uint8Arrays and plain numbers.  README.md beside this file documents the
+// API.
 //
 // The build makes this module a script of its own near the top of the
-// page, after Emscripten's, which defines the factory os64_engine, and
-// before the scripts that carry the engine's WebAssembly, which hand it
-// to os64_engine_part as the browser reads them.  It imports nothing and
-// publishes the API as window.os64, which the page's modules
+// page, before the scripts that carry Emscripten's script, which defines
+// the factory os64_engine, and the engine's WebAssembly, both packed,
+// which hand them to os64_engine_script and os64_engine_part as the
+// browser reads them, and before the catalogs, which go to os64_catalogs.
+// It publishes the API as window.os64, which the page's modules
 // (engine_api.js) use as anyone else does.
+import { format, format_number, translate, translate_plural } from './messages_format.js';
+
 let engine = null;
 
 function need_engine() {
@@ -78,24 +82,27 @@ function take_messages(block, count) {
 }
 
 function out_of_memory(length) {
-	return 'not enough memory for an image of ' + length + ' bytes';
+	return format(tr('not enough memory for an image of %s bytes'),
+	              format_number(catalog, length));
 }
 
 function patchImage(image, font) {
 	need_engine();
 	need_bytes(image, 'image');
 	need_bytes(font, 'font');
-	const result = with_blocks([image, font], 12, function (blocks) {
+	const result = with_blocks([image, font], 16, function (blocks) {
 		const error = take_message(engine._os64_patch_image(
 		        blocks[0], image.length, blocks[1], font.length, blocks[2]));
+		const out = words(blocks[2], 4);
 		if (error !== null)
-			return { image: null, offset: null, checksum: null, error: error };
-		const out = words(blocks[2], 3);
+			return { image: null, offset: null, checksum: null, fontFound: out[3] === 1,
+			         error: error };
 		return { image: bytes_at(blocks[0], image.length), offset: out[0],
-		         checksum: [out[1], out[2]], error: null };
+		         checksum: [out[1], out[2]], fontFound: true, error: null };
 	});
 	if (result === null)
-		return { image: null, offset: null, checksum: null, error: out_of_memory(image.length) };
+		return { image: null, offset: null, checksum: null, fontFound: null,
+		         error: out_of_memory(image.length) };
 	return result;
 }
 
@@ -171,9 +178,9 @@ function c_string(text) {
 
 // What importFont returns for a failure; size and scalable as far as
 // they are known.
-function import_failure(error, size = null, scalable = false) {
+function import_failure(error, size = null, scalable = false, fits_at = null) {
 	return { table: null, description: null, missing: null, leftOut: null, suggestion: null,
-	         warnings: [], size: size, scalable: scalable, error: error };
+	         warnings: [], size: size, scalable: scalable, fitsAt: fits_at, error: error };
 }
 
 // Has the engine import the bytes of a font file, as os64-font import
@@ -182,10 +189,11 @@ function engine_import(bytes, name, options) {
 	const fill = options.fill;
 	const inputs = [bytes, c_string(name), c_string(options.slots), c_string(options.codepage),
 	                fill || new Uint8Array(0), c_string(options.fill_name)];
-	// The table; the size read, whether it is scalable, the numbers of
-	// missing characters, of those left out and of those the suggested
-	// code page places, and the slots of the missing ones.
-	const reply_bytes = 2048 + 5 * 4 + 255 * 4;
+	// The table; the size read, whether it is scalable, the size that
+	// fits, the numbers of missing characters, of those left out and of
+	// those the suggested code page places, and the slots of the missing
+	// ones.
+	const reply_bytes = 2048 + 6 * 4 + 255 * 4;
 	const result = with_blocks(inputs, reply_bytes, function (blocks) {
 		const [data_block, name_block, slots_block, codepage_block, fill_block,
 		       fill_name_block, reply] = blocks;
@@ -195,17 +203,19 @@ function engine_import(bytes, name, options) {
 		if (block === 0)
 			return null;
 		const [error, missing, left_out, description, better] = take_messages(block, 5);
-		const [size, scalable, count, left_out_count, places] = words(reply + 2048, 5);
+		const [size, scalable, fits, count, left_out_count, places] = words(reply + 2048, 6);
 		const read_at = size !== 0 ? size : null;
 		if (error !== null)
-			return import_failure(error, read_at, scalable === 1);
+			return import_failure(error, read_at, scalable === 1, fits !== 0 ? fits : null);
 		return { table: bytes_at(reply, 2048), description: description,
-		         missing: words(reply + 2048 + 20, count), leftOut: left_out_count,
+		         missing: words(reply + 2048 + 24, count), leftOut: left_out_count,
 		         suggestion: better !== null ? { slots: better, places: places } : null,
 		         warnings: [missing, left_out].filter(warning => warning !== null),
-		         size: read_at, scalable: scalable === 1, error: null };
+		         size: read_at, scalable: scalable === 1, fitsAt: null, error: null };
 	});
-	return result !== null ? result : import_failure(name + ': not enough memory to import it');
+	return result !== null ? result
+	        : import_failure(format(tr('%s: not enough memory to import it'),
+	                                name));
 }
 
 // Asynchronous in form only: the engine does the whole import within the
@@ -220,7 +230,8 @@ async function importFont(bytes, fileName, options) {
 	const codepage = options.codepage || '';
 	const size = options.size || 0;
 	const fill = options.fill || null;
-	const fill_name = options.fillName || 'the fill table';
+	// TRANSLATORS: as in "they were taken from %s".
+	const fill_name = options.fillName || tr('the fill table');
 	if (typeof slots !== 'string')
 		throw new TypeError('options.slots must be a string');
 	if (typeof codepage !== 'string')
@@ -234,13 +245,16 @@ async function importFont(bytes, fileName, options) {
 
 	const page = slots_codepage(slots);
 	if (page.error !== null)
-		return import_failure('--slots: ' + page.error);
+		return import_failure(format(tr('--slots: %s'), page.error));
 	if (bytes.length > max_import_size)
-		return import_failure(fileName + ': ' + bytes.length + ' bytes, more than ' +
-		                      max_import_size + ' for a font or a glyph sheet');
+		return import_failure(format(tr('%s: %s bytes, more than %s for a font ' +
+		                                                'or a glyph sheet'),
+		                             fileName, format_number(catalog, bytes.length),
+		                             format_number(catalog, max_import_size)));
 	if (fill !== null && fill.length !== 2048)
-		return import_failure(fill_name + ': ' + fill.length + ' bytes, but a font ' +
-		                      'table has exactly 2048 (256 glyphs of 8 bytes)');
+		return import_failure(format(tr('%s: %s bytes, but a font table has ' +
+		                                                'exactly 2048 (256 glyphs of 8 bytes)'),
+		                             fill_name, format_number(catalog, fill.length)));
 	return engine_import(bytes, fileName,
 	                     { slots: slots, codepage: codepage, size: size, fill: fill,
 	                       fill_name: fill_name });
@@ -272,16 +286,14 @@ function offeredCodepages() {
 	const block = engine._os64_offered_codepages();
 	const list = [];
 	let at = block;
-	for (;;) {
+	const next = function () {
 		const end = engine.HEAPU8.indexOf(0, at);
-		const name = new TextDecoder().decode(engine.HEAPU8.subarray(at, end));
-		if (name === '')
-			break;
-		const script_end = engine.HEAPU8.indexOf(0, end + 1);
-		list.push({ name: name,
-		            script: new TextDecoder().decode(engine.HEAPU8.subarray(end + 1, script_end)) });
-		at = script_end + 1;
-	}
+		const text = new TextDecoder().decode(engine.HEAPU8.subarray(at, end));
+		at = end + 1;
+		return text;
+	};
+	for (let name = next(); name !== ''; name = next())
+		list.push({ name: name, script: next(), scriptTitle: next() });
 	engine._free(block);
 	for (const page of list)
 		page.title = slots_codepage(page.name).title;
@@ -306,12 +318,82 @@ function exportSheet(table, scale) {
 		return bytes;
 	});
 	if (png === null)
-		throw new Error('not enough memory to draw the sheet');
+		throw new Error(tr('not enough memory to draw the sheet'));
 	return png;
 }
 
 // The digits the engine's parts are written in, as embed_wasm.mjs writes
 // them, and the value of each character among them.
+// ---- Messages in every language ------------------------------------------------
+
+// The languages of the catalogs, each { tag, name }, English first, and
+// the catalogs themselves, packed as the page carries them until one is
+// first needed; the scripts after this one hand them to os64_catalogs.
+const catalogs = { languages: [{ tag: 'en', name: 'English' }], packed: null, unpacked: null };
+let catalog = null;
+let language = 'en';
+
+window.os64_catalogs = function (languages, packed) {
+	catalogs.languages.push(...languages);
+	catalogs.packed = packed;
+	delete window.os64_catalogs;
+};
+
+function languages() {
+	return catalogs.languages.map(entry => Object.assign({}, entry));
+}
+
+// Unpacks every catalog, once: a gzip-compressed JSON object of the keys
+// of the messages (message_key), and for each language its plural rules
+// and the translations of the messages in the keys' order, each a string,
+// or a list of forms for a message with forms, or null where it is the
+// English.
+async function unpack_catalogs() {
+	if (catalogs.unpacked !== null)
+		return catalogs.unpacked;
+	const stream = unpacked(from_base85(catalogs.packed));
+	const all = JSON.parse(await new Response(stream).text());
+	catalogs.unpacked = {};
+	for (const [tag, entry] of Object.entries(all.languages)) {
+		const messages = new Map();
+		all.keys.forEach(function (key, i) {
+			if (entry.translations[i] !== null)
+				messages.set(key, entry.translations[i]);
+		});
+		catalogs.unpacked[tag] = { language: tag, plurals: entry.plurals, messages: messages };
+	}
+	return catalogs.unpacked;
+}
+
+async function setLanguage(tag) {
+	if (!catalogs.languages.some(entry => entry.tag === tag))
+		throw new RangeError('no catalog for the language ' + tag);
+	const next = tag === 'en' ? null : (await unpack_catalogs())[tag];
+	catalog = next;
+	language = tag;
+}
+
+function currentLanguage() {
+	return language;
+}
+
+function translateMessage(message) {
+	return translate(catalog, message);
+}
+
+// This file's own messages.
+const tr = translateMessage;
+
+function translatePlural(one, many, n) {
+	return translate_plural(catalog, one, many, n);
+}
+
+function formatNumber(n) {
+	return format_number(catalog, n);
+}
+
+// ---- Starting the engine -------------------------------------------------------
+
 const base85_digits = '!#$%()*+,-./0123456789:;=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_abcdefghijklmnopqrstuvwxyz|~';
 const base85_values = new Uint8Array(128);
 for (let i = 0; i < base85_digits.length; i++)
@@ -331,6 +413,18 @@ function from_base85(text) {
 			bytes[at++] = value >>> shift & 0xFF;
 	}
 	return bytes;
+}
+
+// The stream of what the gzip data bytes unpack to.  The bytes go to the
+// unpacking stream at once rather than through a Blob, whose stream the
+// browser may read in another process and hand over late, while it is
+// busy reading the page.
+function unpacked(bytes) {
+	const unpack = new DecompressionStream('gzip');
+	const writer = unpack.writable.getWriter();
+	writer.write(bytes).catch(() => {});
+	writer.close().catch(() => {});
+	return unpack.readable;
 }
 
 // Compiles the engine's WebAssembly, which the page carries
@@ -363,10 +457,35 @@ function compile_engine() {
 	});
 }
 
+// Runs Emscripten's script, which the page carries gzip-compressed in base
+// 85, once the script after this one hands it to os64_engine_script: it
+// defines the factory os64_engine.  A script element made here runs as
+// the page's own inline scripts do.
+function load_engine_script() {
+	return new Promise(function (resolve, reject) {
+		window.os64_engine_script = function (packed) {
+			delete window.os64_engine_script;
+			new Response(unpacked(from_base85(packed))).text().then(function (text) {
+				const script = document.createElement('script');
+				script.textContent = text;
+				document.head.append(script);
+				script.remove();
+				resolve();
+			}, reject);
+		};
+	});
+}
+
 // Resolves once the WebAssembly engine has been compiled and started.
-const ready = compile_engine().then(function (module) {
+const engine_script = typeof DecompressionStream === 'function' ? load_engine_script()
+                                                                 : Promise.resolve();
+const ready = Promise.all([compile_engine(), engine_script]).then(function ([module]) {
 	return new Promise(function (resolve, reject) {
 		os64_engine({
+			// The engine's messages, in the language set.
+			os64_translate: translateMessage,
+			os64_translate_plural: translatePlural,
+			os64_number: formatNumber,
 			instantiateWasm: function (imports, receive) {
 				WebAssembly.instantiate(module, imports).then(function (instance) {
 					receive(instance, module);
@@ -394,4 +513,10 @@ window.os64 = Object.freeze({
 	codepage: slots_codepage,
 	offeredCodepages: offeredCodepages,
 	cp437: cp437,
+	languages: languages,
+	setLanguage: setLanguage,
+	language: currentLanguage,
+	translate: translateMessage,
+	translatePlural: translatePlural,
+	formatNumber: formatNumber,
 });

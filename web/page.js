@@ -9,11 +9,12 @@ import { watch_editor } from './editor.js';
 import { os64 } from './engine_api.js';
 import { offer_kept_work, watch_font_step } from './font_step.js';
 import { work_listen } from './font_work.js';
+import { format, start_language, tr } from './i18n.js';
 import { describe_failure, learn_codepage } from './page_common.js';
 import { $, say } from './page_ui.js';
 
 const controls = ['choose-folder', 'open-image', 'try-sample', 'open-font', 'start-builtin',
-                  'size', 'slots', 'codepage', 'fill', 'patch'];
+                  'size', 'slots', 'codepage', 'fill', 'patch', 'language'];
 for (const id of controls)
 	$(id).disabled = true;
 
@@ -41,7 +42,8 @@ function start() {
 	redraw_fonts();
 }
 
-os64.ready.then(function () {
+os64.ready.then(async function () {
+	await start_language();
 	start();
 	document.documentElement.dataset.ready = 'true';
 	// The moment the page became ready, from the start of its navigation,
@@ -50,6 +52,6 @@ os64.ready.then(function () {
 	// After the page is ready, so that it costs the start nothing.
 	setTimeout(offer_kept_work);
 }, function (error) {
-	say('engine-status', 'The page could not start its engine: ' +
-	    describe_failure(error), 'error');
+	say('engine-status', () => format(tr('The page could not start its engine: %s'),
+	                                  describe_failure(error)), 'error');
 });

@@ -17,12 +17,19 @@ function checksum_text(words) {
 	return bytes.join('  ');
 }
 
+// What went wrong, as the page says it: an error of the page's own is
+// made in the language set (its make() gives a line or a list of them,
+// joined by line feeds), any other says what its message says.
 function describe_failure(error) {
+	if (error && typeof error.make === 'function')
+		return [].concat(error.make()).join('\n');
 	return error && error.message ? error.message : String(error);
 }
 
-function count(n, one, many) {
-	return n + ' ' + (n === 1 ? one : many);
+// An error of the page's own, whose text make() makes in the language set
+// whenever it is shown.
+function page_error(make) {
+	return Object.assign(new Error([].concat(make()).join('\n')), { make: make });
 }
 
 function same_bytes(a, b) {
@@ -99,7 +106,7 @@ function slot_name(slot) {
 }
 
 export {
-	image_name, backup_name, hex, checksum_text, describe_failure, count, same_bytes, read_only,
+	image_name, backup_name, hex, checksum_text, describe_failure, page_error, same_bytes, read_only,
 	character_name, character_list, learn_codepage, character_of, slot_of, slots_title,
 	slot_name,
 };

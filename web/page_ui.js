@@ -1,17 +1,30 @@
 // What the parts of the page share that works on the page itself: its
 // elements, its status areas, questions asked in the page, and
 // downloads.
+import { on_language } from './i18n.js';
 
 function $(id) {
 	return document.getElementById(id);
 }
 
+// What each status area says: the function that makes its lines, and
+// their kind, made again in a new language.
+const said = new Map();
+
 // Replaces what a status area says with one paragraph per line; kind
 // 'error' makes it an alert, which screen readers announce at once.
+// lines is a line, a list of them, or a function that makes either, which
+// is called again when the language changes.
 function say(area, lines, kind) {
+	said.set(area, { make: typeof lines === 'function' ? lines : () => lines, kind: kind });
+	write_status(area);
+}
+
+function write_status(area) {
+	const { make, kind } = said.get(area);
 	const box = $(area);
 	box.replaceChildren();
-	for (const line of [].concat(lines)) {
+	for (const line of [].concat(make())) {
 		const p = document.createElement('p');
 		p.textContent = line;
 		if (kind === 'error') {
@@ -23,6 +36,11 @@ function say(area, lines, kind) {
 		box.append(p);
 	}
 }
+
+on_language(function () {
+	for (const area of said.keys())
+		write_status(area);
+});
 
 // Asks a question in the page and resolves to whether the person chose
 // yes.  Escape, or the other button, is no.

@@ -4,6 +4,7 @@
 // up as iconv looks it up, whatever its case and punctuation, and under
 // the other names iconv knows for the same code page.
 #include "font_codepage.h"
+#include "messages.h"
 
 #include <cctype>
 #include <cstring>
@@ -77,10 +78,11 @@ bool converter_characters(const std::string& name, codepage_chars chars, std::st
 	}
 	for (const char* multi : multi_byte) {
 		if (key == multi) {
-			*error = "'" + name + "' is not a single-byte code page";
+			*error = format(tr("'%s' is not a single-byte code page"), {name});
 			return false;
 		}
 	}
-	*error = "unknown code page '" + name + "' (the page knows the code pages its lists name)";
+	*error = format(tr("unknown code page '%s' (the page knows the code pages its lists name)"),
+	                {name});
 	return false;
 }

@@ -15,6 +15,7 @@
 #include "font_png.h"
 #include "font_table.h"
 #include "image_check.h"
+#include "messages.h"
 
 #include <emscripten.h>
 
@@ -51,11 +52,12 @@ static char* messages_block(const std::vector<std::string>& messages)
 
 // What an import hands back.  out receives the 2048-byte table, then as
 // 32-bit words the size the font was read at (0 for a font of one size),
-// whether its outlines can be read at other sizes, the number of missing
-// characters, the number of the font's characters that the code page of
-// the slots leaves out, how many of those the code page suggested would
-// place, and the slots of the missing characters; the size and the
-// outlines even when the glyphs did not fit.  The block returned holds the
+// whether its outlines can be read at other sizes, the nearest size its
+// glyphs fit at when they are too large at the size read (or 0), the
+// number of missing characters, the number of the font's characters that
+// the code page of the slots leaves out, how many of those the code page
+// suggested would place, and the slots of the missing characters; the
+// first three even when the glyphs did not fit.  The block returned holds the
 // error, the warning about the missing characters, the one about those
 // left out, the line import prints about what it read, as os64-font import
 // words them with the input's name, and the code page suggested.
@@ -66,21 +68,23 @@ static char* import_reply(bool ok, const import_result& font, const std::string&
 	auto* words = reinterpret_cast<std::uint32_t*>(out + font_table_size);
 	words[0] = font.pixel_size;
 	words[1] = font.scalable;
+	words[2] = font.fits_size;
 	if (!ok)
-		return messages_block({name + ": " + error, "", "", "", ""});
+		return messages_block({format(tr("%s: %s"), {name, error}), "", "", "", ""});
 	std::memcpy(out, font.table.data(), font_table_size);
-	words[2] = (std::uint32_t)font.missing.size();
-	words[3] = (std::uint32_t)font.left_out.size();
-	words[4] = font.better_places;
+	words[3] = (std::uint32_t)font.missing.size();
+	words[4] = (std::uint32_t)font.left_out.size();
+	words[5] = font.better_places;
 	for (std::size_t i = 0; i < font.missing.size(); i++)
-		words[5 + i] = font.missing[i];
+		words[6 + i] = font.missing[i];
 	std::string missing;
 	if (!font.missing.empty())
 		missing = missing_warning(name, font, fill != nullptr ? fill_name : nullptr);
 	std::string left_out;
 	if (!font.left_out.empty())
 		left_out = left_out_warning(name, font);
-	return messages_block({"", missing, left_out, name + ": " + describe_import(font),
+	return messages_block({"", missing, left_out,
+	                       format(tr("%s: %s"), {name, describe_import(font)}),
 	                       font.better_slots});
 }
 
@@ -98,7 +102,8 @@ static import_options options_of(const char* codepage, const slots_codepage* slo
 extern "C" {
 
 // Patches the image in place as the patcher does.  On success result holds
-// the font's offset and the two checksum words.
+// the font's offset and the two checksum words; in any case its fourth
+// word says whether the built-in font was found.
 EMSCRIPTEN_KEEPALIVE char* os64_patch_image(std::uint8_t* image, std::uint32_t image_length,
                                             const std::uint8_t* font,
                                             std::uint32_t font_length, std::uint32_t* result)
@@ -108,6 +113,11 @@ EMSCRIPTEN_KEEPALIVE char* os64_patch_image(std::uint8_t* image, std::uint32_t i
 	result[0] = patch.offset;
 	result[1] = patch.checksum_word_1;
 	result[2] = patch.checksum_word_2;
+	// A failed patch leaves the image as it was, for the search to say.
+	std::uint32_t offset = 0;
+	result[3] = problem.empty() ||
+	            (image_length <= max_image_size &&
+	             locate_font_signature(image, (std::uint32_t)image_length, &offset));
 	return message_block(problem);
 }
 
@@ -225,14 +235,16 @@ EMSCRIPTEN_KEEPALIVE char* os64_slots_codepage(const char* name, std::uint32_t* 
 	return messages_block({"", page.title});
 }
 
-// The code pages offered for the menu's slots, each as its name and its
-// script, in one block of messages that an empty one ends.
+// The code pages offered for the menu's slots, each as its name, its
+// script and the script's name in the language set, in one block of
+// messages that an empty one ends.
 EMSCRIPTEN_KEEPALIVE char* os64_offered_codepages()
 {
 	std::vector<std::string> list;
 	for (std::size_t i = 0; i < offered_codepage_count; i++) {
 		list.push_back(offered_codepages[i].name);
 		list.push_back(offered_codepages[i].script);
+		list.push_back(tr(script_title(offered_codepages[i].script)));
 	}
 	list.push_back("");
 	return messages_block(list);

@@ -26,6 +26,19 @@ after(async function () {
 	await browser.close();
 });
 
+// The page writes counts as its language does, 8,192 in English, where the
+// command-line tools write 8192: the comparisons take the grouping out of
+// the engine's texts.
+function ungrouped(value) {
+	if (typeof value === 'string')
+		return value.replace(/(\d),(?=\d{3}(?!\d))/g, '$1');
+	if (Array.isArray(value))
+		return value.map(ungrouped);
+	if (value !== null && typeof value === 'object' && !Buffer.isBuffer(value))
+		return Object.fromEntries(Object.entries(value).map(([key, v]) => [key, ungrouped(v)]));
+	return value;
+}
+
 // Runs the native patcher on image and font in a fresh folder.  Returns
 // its error lines without "error: ", and the image it left.
 function native_patch(image, font) {
@@ -64,7 +77,7 @@ const patch_cases = [
 for (const c of patch_cases) {
 	test('patchImage as os64-fontpatch: ' + c.name, async function () {
 		const native = native_patch(c.image, c.font);
-		const web = await support.call_engine(page, 'patchImage', c.image, c.font);
+		const web = ungrouped(await support.call_engine(page, 'patchImage', c.image, c.font));
 		if (native.status === 0) {
 			assert.equal(web.error, null);
 			assert.ok(web.image.equals(native.image), 'the patched images differ');
@@ -118,7 +131,7 @@ const check_cases = [
 for (const c of check_cases) {
 	test('checkImage as os64-font check: ' + c.name, async function () {
 		const native = native_check(c.image);
-		const web = await support.call_engine(page, 'checkImage', c.image);
+		const web = ungrouped(await support.call_engine(page, 'checkImage', c.image));
 		assert.equal(web.error, native.error);
 		if (native.error !== null)
 			return;
@@ -184,10 +197,10 @@ function native_import(name, bytes, { slots, codepage, size, fill } = {}) {
 	return result;
 }
 
-function web_import(name, bytes, { slots, codepage, size, fill } = {}) {
-	return support.call_engine(page, 'importFont', bytes, name,
-	                           { slots: slots, codepage: codepage, size: size, fill: fill,
-	                             fillName: 'fill.pf' });
+async function web_import(name, bytes, { slots, codepage, size, fill } = {}) {
+	return ungrouped(await support.call_engine(page, 'importFont', bytes, name,
+	                                           { slots: slots, codepage: codepage, size: size,
+	                                             fill: fill, fillName: 'fill.pf' }));
 }
 
 const consolefonts = '/usr/share/consolefonts';
@@ -436,14 +449,14 @@ test('a gzip bomb of 2 GiB is refused as os64-font import refuses it, within 1 s
 	const grown = Math.max(most, support.browser_memory(browser)) - before;
 	t.diagnostic('gzip bomb of ' + bomb.length + ' bytes: refused after ' + web.time.toFixed(0) +
 	             ' ms, the browser\'s memory grew by ' + (grown / 2 ** 20).toFixed(1) + ' MiB');
-	assert.equal(web.error, native.error);
+	assert.equal(ungrouped(web.error), native.error);
 	assert.ok(web.time <= 1000);
 	assert.ok(grown <= 64 * 2 ** 20);
 });
 
 test('importFont knows every code page the page suggests, as os64-font import does', async function () {
 	const html = fs.readFileSync(new URL('../page.html', import.meta.url), 'utf8');
-	const names = Array.from(html.matchAll(/<option value="([^"]+)">/g), m => m[1]);
+	const names = Array.from(html.matchAll(/<option value="([^"]+)"[^>]*>/g), m => m[1]);
 	assert.ok(names.length >= 10);
 	for (const codepage of names) {
 		const native = native_import('raw.pf', lat0_table, { codepage });
@@ -457,7 +470,9 @@ test('importFont knows every code page the page suggests, as os64-font import do
 test('every code page offered for the menu lays out fonts as os64-font import --slots does', async function () {
 	const offered = await page.evaluate(() => os64.offeredCodepages());
 	assert.ok(offered.length >= 40);
-	assert.deepEqual(offered.slice(0, 1), [{ name: 'cp437', script: 'latin', title: 'code page 437' }]);
+	assert.deepEqual(offered.slice(0, 1), [{ name: 'cp437', script: 'latin',
+	                                         scriptTitle: 'Latin: Western Europe',
+	                                         title: 'code page 437' }]);
 	const misaki = fs.readFileSync(ttf + 'misaki/misaki_gothic.ttf');
 	for (const { name } of offered) {
 		for (const [file, bytes] of [['lat0-08.psf.gz', lat0], ['misaki_gothic.ttf', misaki]]) {

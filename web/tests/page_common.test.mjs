@@ -27,7 +27,8 @@ test('characters and slots are named as os64-font names them', function () {
 		[c.slot_name(0xE0), '0xE0'],
 		[c.slots_title(), 'a test code page'],
 		[c.checksum_text([0x01B90928, 0x8DD1CE54]), '01 B9 09 28  8D D1 CE 54'],
-		[c.count(1, 'glyph', 'glyphs') + ', ' + c.count(2, 'glyph', 'glyphs'), '1 glyph, 2 glyphs'],
+		[c.describe_failure(c.page_error(() => ['one', 'two'])), 'one\ntwo'],
+		[c.describe_failure(new Error('plain')), 'plain'],
 	])
 		assert.equal(got, expected);
 });

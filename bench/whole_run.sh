@@ -177,8 +177,8 @@ for mib in $sizes; do
 	r=$(ratio patch-run cp+sync)
 	target=$(awk -v r="${r%% *}" -v mib="$mib" 'BEGIN {
 		limit = mib >= 64 ? 1.05 : 1.00
-		printf "  (target %s %.2f: %s)", mib >= 64 ? "<=" : "<", limit,
-		       (mib >= 64 ? r <= limit : r < limit) ? "met" : "MISSED" }')
+		printf("  (target %s %.2f: %s)", mib >= 64 ? "<=" : "<", limit,
+		       (mib >= 64 ? r <= limit : r < limit) ? "met" : "MISSED") }')
 	echo "Patch run / cp+sync: $r$target"
 	if [ -n "$baseline" ]; then
 		echo "Baseline / cp+sync: $(ratio baseline cp+sync)"
@@ -201,7 +201,7 @@ if [ "$peak_mib" != 0 ]; then
 	echo "Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 	peak=$(peak_memory "$tool")
 	awk -v peak="$peak" 'BEGIN {
-		printf "  patch-run %d KiB (target <= 16384 KiB: %s)\n", peak, peak <= 16384 ? "met" : "MISSED" }'
+		printf("  patch-run %d KiB (target <= 16384 KiB: %s)\n", peak, peak <= 16384 ? "met" : "MISSED") }'
 	if [ -n "$baseline" ]; then
 		echo "  baseline  $(peak_memory "$baseline") KiB"
 	fi

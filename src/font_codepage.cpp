@@ -4,7 +4,6 @@
 #include "messages.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 // What code page 437 draws in the slots that other code pages give to
@@ -69,13 +68,17 @@ const char* script_title(const std::string& script)
 }
 
 // A name with case and punctuation taken out, so that "JIS_X0201",
-// "jis-x0201" and "jisx0201" are one name.
+// "jis-x0201" and "jisx0201" are one name.  Only ASCII letters and digits
+// count, whatever the locale: in a Turkish one, the C library would lower
+// the I of "KOI8-R" to a dotless i.
 static std::string name_key(const std::string& name)
 {
 	std::string key;
 	for (char c : name)
-		if (std::isalnum((unsigned char)c))
-			key += (char)std::tolower((unsigned char)c);
+		if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))
+			key += c;
+		else if (c >= 'A' && c <= 'Z')
+			key += (char)(c - 'A' + 'a');
 	return key;
 }
 
@@ -148,7 +151,7 @@ std::string codepage_title(const std::string& name)
 	if (key.rfind("iso8859", 0) == 0 && key.size() > 7)
 		return format(tr("ISO 8859-%s"), {key.substr(7)});
 	if (key == "koi8r" || key == "koi8u")
-		return std::string("KOI8-") + (char)std::toupper((unsigned char)key[4]);
+		return std::string("KOI8-") + (char)(key[4] - 'a' + 'A');
 	if (key == "jisx0201")
 		return "JIS X 0201";
 	return name;

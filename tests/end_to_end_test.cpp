@@ -73,11 +73,12 @@ protected:
 
 	// Runs a complete patch of image with font and checks everything it
 	// leaves behind.
-	void expect_complete_patch(const bytes& image, const bytes& font, std::size_t offset)
+	void expect_complete_patch(const bytes& image, const bytes& font, std::size_t offset,
+	                           const run_options& options = run_options())
 	{
 		put("OS64.v64", image);
 		put("f.pf", font);
-		program_result r = run({"f.pf"});
+		program_result r = run({"f.pf"}, options);
 		bytes patched = with_checksum(with_font(image, offset, font));
 		EXPECT_EQ(r.out, complete_run(patched, "f.pf", font.size(), offset));
 		EXPECT_EQ(r.err, "");
@@ -121,6 +122,22 @@ TEST_F(PatchRun, MissingFontFile)
 	EXPECT_EQ(r.status, 1);
 	EXPECT_EQ(get("OS64.v64"), image);
 	EXPECT_EQ(files(), std::vector<std::string>{"OS64.v64"});
+}
+
+// The patcher's lines are its fixed output, which scripts read: a language
+// the environment asks for changes none of them, nor the system's own
+// error text in them.
+TEST_F(PatchRun, LinesStayTheSameInEveryLanguage)
+{
+	run_options options;
+	options.environment = {"LC_ALL=C.UTF-8", "LANG=de_DE.UTF-8", "LANGUAGE=de:ja:ru"};
+	bytes image = make_image(0x3000, 0x1234);
+	put("OS64.v64", image);
+	program_result r = run({"nofont.pf"}, options);
+	EXPECT_EQ(r.out, banner() + "OS64.v64 found\nOS size: 12288\n"
+	                            "error: Faild to open nofont.pf: No such file or directory\n");
+	EXPECT_EQ(r.err, "");
+	expect_complete_patch(image, sample_filler(2048, 4), 0x1234, options);
 }
 
 TEST_F(PatchRun, FontSizeLimitIs2048Bytes)

@@ -1,7 +1,8 @@
 // The page in every language of its catalogs: it starts in the browser's
 // language, switches at once keeping the work and every choice, leaves no
 // English among what a person reads or hears but names, numbers and file
-// names, and lets no text run out of its box on a screen 360 pixels wide.
+// names, and lets no text run out of its box on a screen 360 pixels wide
+// or at 200 % zoom.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { after, before, test } from 'node:test';
@@ -121,7 +122,7 @@ function overflowing(page) {
 	});
 }
 
-test('every language speaks for the whole page, keeps the work and fits 360 pixels',
+test('every language speaks for the whole page, keeps the work and fits 360 pixels and 200 % zoom',
      { skip: support.cannot_run({ webkit: 'WebDriver runs no script before the page\'s own' }) },
      async function (t) {
 	const context = await browser.createBrowserContext();
@@ -160,8 +161,13 @@ test('every language speaks for the whole page, keeps the work and fits 360 pixe
 		assert.deepEqual(left, [], tag + ': English left on the page');
 		assert.equal(await table(), drawn, tag + ': the work changed');
 		assert.deepEqual(await choices(), chosen, tag + ': the choices changed');
-		await page.setViewport({ width: 360, height: 800 });
-		assert.deepEqual(await overflowing(page), [], tag + ': text runs out of its box');
+		// A phone's screen, and a window of 1280 pixels at 200 % zoom, which
+		// lays the page out 640 pixels wide.
+		for (const [width, zoom] of [[360, 1], [640, 2]]) {
+			await page.setViewport({ width: width, height: 800, deviceScaleFactor: zoom });
+			assert.deepEqual(await overflowing(page), [],
+			                 tag + ': text runs out of its box at ' + width + ' pixels');
+		}
 	}
 	await choose_language(page, 'en');
 	assert.deepEqual(new Map(await readable_texts(page)), english);
